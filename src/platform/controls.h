@@ -1,0 +1,85 @@
+#pragma once
+
+#include "vbcolor.h"
+
+#include <memory>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+namespace plenwick {
+
+// Light-weight controls that a picture box draws itself, above its drawings. They
+// number in the hundreds per scan, so they are plain values, not widgets.
+// Coordinates are in the picture box's inner scale (pixels).
+
+struct LineControl {
+    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    VbColor borderColor = kBlack;
+    int borderWidth = 1;
+    bool visible = true;
+
+    void paint(QPainter &painter) const;
+    QRectF bounds() const;
+};
+
+struct ShapeControl {
+    enum class Kind { Rectangle, Circle };
+    Kind kind = Kind::Rectangle;
+    float left = 0, top = 0, width = 0, height = 0;
+    VbColor backColor = kWhite;
+    VbColor borderColor = kBlack;
+    bool visible = true;
+
+    void paint(QPainter &painter) const;
+    QRectF bounds() const { return {left, top, width, height}; }
+};
+
+// A label with a transparent background. Its caption and tooltip are plain text.
+class LabelControl {
+public:
+    LabelControl();
+
+    float left = 0, top = 0;
+    QString toolTipText;
+    VbColor foreColor = kBlack;
+    bool visible = true;
+    bool enabled = true;
+
+    const QString &caption() const { return m_caption; }
+    // With auto-size on (the default), the width and height follow the caption at once.
+    void setCaption(const QString &caption);
+
+    const QFont &font() const { return m_font->font; }
+    void setFont(const QFont &font);
+
+    bool autoSize() const { return m_autoSize; }
+    void setAutoSize(bool on);
+
+    float width() const { return m_width; }
+    float height() const { return m_height; }
+    void setSize(float width, float height);
+
+    void paint(QPainter &painter) const;
+    QRectF bounds() const { return {left, top, m_width, m_height}; }
+
+private:
+    struct FontInfo {
+        explicit FontInfo(const QFont &f) : font(f), metrics(f) {}
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    void fitToCaption();
+
+    QString m_caption;
+    // Shared between copies, so that a control array's elements measure text cheaply.
+    std::shared_ptr<const FontInfo> m_font;
+    float m_width = 0, m_height = 0;
+    bool m_autoSize = true;
+};
+
+} // namespace plenwick

@@ -1,0 +1,123 @@
+#include "picturebox.h"
+
+#include "rasterline.h"
+#include "systemtext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QToolTip>
+
+namespace plenwick {
+
+PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    fitImage();
+}
+
+void PictureBox::setBackColor(VbColor color)
+{
+    m_backColor = color;
+    update();
+}
+
+void PictureBox::fitImage()
+{
+    const int scale = std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
+    const QSize wanted(std::max(1, width()) * scale, std::max(1, height()) * scale);
+    if (m_image.size() == wanted && m_scale == scale)
+        return;
+    QImage fresh(wanted, QImage::Format_RGB32);
+    fresh.fill(argbOf(m_backColor));
+    if (!m_image.isNull() && scale == m_scale) {
+        // Keep what was drawn where it still fits, as a persistent picture does.
+        QPainter p(&fresh);
+        p.drawImage(0, 0, m_image);
+    }
+    m_image = std::move(fresh);
+    m_scale = scale;
+}
+
+void PictureBox::cls()
+{
+    fitImage();
+    m_image.fill(argbOf(m_backColor));
+    update();
+}
+
+void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
+{
+    rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
+}
+
+void PictureBox::addLayer(const ControlLayer *layer)
+{
+    m_layers.push_back(layer);
+    update();
+}
+
+QImage PictureBox::drawing() const
+{
+    if (m_scale == 1)
+        return m_image;
+    return m_image.scaled(m_image.width() / m_scale, m_image.height() / m_scale,
+                          Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+VbColor PictureBox::pixelAt(int x, int y) const
+{
+    const QPoint device(x * m_scale, y * m_scale);
+    if (!m_image.valid(device))
+        return m_backColor;
+    const QRgb px = m_image.pixel(device);
+    return rgb(qRed(px), qGreen(px), qBlue(px));
+}
+
+void PictureBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitImage();
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    fitImage();
+    QPainter painter(this);
+    const QRect exposed = event->rect();
+    const QRect source(exposed.x() * m_scale, exposed.y() * m_scale, exposed.width() * m_scale,
+                       exposed.height() * m_scale);
+    painter.drawImage(QRectF(exposed), m_image, QRectF(source));
+    for (const ControlLayer *layer : m_layers)
+        layer->paint(painter, QRectF(exposed));
+}
+
+bool PictureBox::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QPointF pos = help->pos();
+        for (auto it = m_layers.rbegin(); it != m_layers.rend(); ++it) {
+            if (auto tip = (*it)->toolTipAt(pos)) {
+                QToolTip::showText(help->globalPos(), plainToolTip(*tip), this);
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent *event)
+{
+    emit mouseMovedTo(event->position());
+    QWidget::mouseMoveEvent(event);
+}
+
+} // namespace plenwick

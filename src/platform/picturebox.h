@@ -1,0 +1,64 @@
+#pragma once
+
+#include "controlarray.h"
+#include "vbcolor.h"
+
+#include <QImage>
+#include <QWidget>
+#include <vector>
+
+namespace plenwick {
+
+// A picture box whose inner scale is pixels. What is drawn on it persists in a
+// backing image until `cls`, and the controls it holds are painted above the
+// drawings. The backing image has the screen's device pixels, so drawings stay crisp
+// on a high-density screen. Tooltips of the labels it holds are served here by
+// hit-testing, and shown as plain text.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    VbColor backColor() const { return m_backColor; }
+    void setBackColor(VbColor color);
+
+    // Inner size in pixels.
+    int scaleWidth() const { return width(); }
+    int scaleHeight() const { return height(); }
+
+    // Removes everything drawn.
+    void cls();
+    // A straight line from (x1, y1) to (x2, y2), both ends included.
+    void line(double x1, double y1, double x2, double y2, VbColor color);
+
+    // Controls are painted in the order they were added, each layer above the last.
+    void addLayer(const ControlLayer *layer);
+
+    // The drawing (without the controls), one pixel per logical pixel.
+    QImage drawing() const;
+    // The colour drawn at a logical pixel.
+    VbColor pixelAt(int x, int y) const;
+    // Device pixels per logical pixel of the backing image.
+    int imageScale() const { return m_scale; }
+    // The drawing's pixels as they are stored.
+    const QImage &backingImage() const { return m_image; }
+
+signals:
+    void mouseMovedTo(QPointF pos);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void fitImage();
+
+    QImage m_image;
+    int m_scale = 1;
+    VbColor m_backColor = kWhite;
+    std::vector<const ControlLayer *> m_layers;
+};
+
+} // namespace plenwick

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "vbcolor.h"
+
+class QImage;
+
+namespace plenwick {
+
+// Draws a straight line, both end points included, into an RGB32 image whose pixels
+// are `scale` device pixels per logical pixel (each logical pixel becomes a
+// scale × scale block). End points are logical coordinates rounded to the nearest
+// pixel; the pixels between follow Bresenham's rule, so the same line always covers
+// the same pixels. Pixels outside the image are left alone; a line with an end point
+// that is not a number is not drawn.
+void rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
+                VbColor color);
+
+} // namespace plenwick

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QIcon;
+class QWidget;
+
+namespace plenwick {
+
+// The application's title: the settings store's application name and the caption
+// of its message box.
+QString applicationTitle();
+
+// Lets pending window events run once, then returns.
+void yieldToEvents();
+
+// Shows a message box with the critical (stop) icon. It does not block: the program
+// goes on, and while one such box is open no second one stacks on top of it.
+// Returns false when a box was already open and none was shown.
+bool showCriticalMessage(QWidget *parent, const QString &text, const QString &caption);
+
+// The application's icon, the same for every window.
+QIcon applicationIcon();
+
+} // namespace plenwick

@@ -1,0 +1,39 @@
+#include "twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace plenwick {
+
+namespace {
+QScreen *primaryScreen()
+{
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+               ? QGuiApplication::primaryScreen()
+               : nullptr;
+}
+} // namespace
+
+TwipsPerPixel screenTwipsPerPixel()
+{
+    const QScreen *screen = primaryScreen();
+    if (!screen)
+        return {};
+    const double dpiX = screen->logicalDotsPerInchX();
+    const double dpiY = screen->logicalDotsPerInchY();
+    return {dpiX > 0 ? 1440.0 / dpiX : 15.0, dpiY > 0 ? 1440.0 / dpiY : 15.0};
+}
+
+double screenWidthTwips()
+{
+    const QScreen *screen = primaryScreen();
+    return screen ? screen->geometry().width() * screenTwipsPerPixel().x : 0.0;
+}
+
+double screenHeightTwips()
+{
+    const QScreen *screen = primaryScreen();
+    return screen ? screen->geometry().height() * screenTwipsPerPixel().y : 0.0;
+}
+
+} // namespace plenwick

@@ -1,0 +1,146 @@
+#include "windowgeometry.h"
+
+#include "twips.h"
+
+#include <algorithm>
+#include <cmath>
+#include <QEvent>
+#include <QTimer>
+
+namespace plenwick {
+
+namespace {
+int toPixels(double twips, double factor)
+{
+    const double px = std::nearbyint(twips / factor);
+    // Keep absurd stored values from overflowing the toolkit's integer geometry.
+    return static_cast<int>(std::clamp(px, -1.0e6, 1.0e6));
+}
+} // namespace
+
+WindowGeometry::WindowGeometry(QWidget *window) : QObject(window), m_window(window)
+{
+    window->installEventFilter(this);
+}
+
+QMargins WindowGeometry::frameMargins() const
+{
+    if (!m_window)
+        return {};
+    const QRect frame = m_window->frameGeometry();
+    const QRect inner = m_window->geometry();
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+double WindowGeometry::readBack(const Remembered &r, int pixels, double factor) const
+{
+    if (r.valid && r.pixels == pixels)
+        return r.twips;
+    return pixels * factor;
+}
+
+double WindowGeometry::left() const
+{
+    return m_window ? readBack(m_left, m_window->x(), screenTwipsPerPixel().x) : 0.0;
+}
+
+double WindowGeometry::top() const
+{
+    return m_window ? readBack(m_top, m_window->y(), screenTwipsPerPixel().y) : 0.0;
+}
+
+double WindowGeometry::width() const
+{
+    return m_window ? readBack(m_width, m_window->frameGeometry().width(), screenTwipsPerPixel().x)
+                    : 0.0;
+}
+
+double WindowGeometry::height() const
+{
+    return m_window
+               ? readBack(m_height, m_window->frameGeometry().height(), screenTwipsPerPixel().y)
+               : 0.0;
+}
+
+void WindowGeometry::setLeft(double twips)
+{
+    if (!m_window)
+        return;
+    const int px = toPixels(twips, screenTwipsPerPixel().x);
+    m_left = {twips, px, true};
+    m_window->move(px, m_window->y());
+}
+
+void WindowGeometry::setTop(double twips)
+{
+    if (!m_window)
+        return;
+    const int px = toPixels(twips, screenTwipsPerPixel().y);
+    m_top = {twips, px, true};
+    m_window->move(m_window->x(), px);
+}
+
+void WindowGeometry::setWidth(double twips)
+{
+    if (!m_window)
+        return;
+    const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().x));
+    m_knownMargins = frameMargins();
+    const int inner = std::max(1, outer - m_knownMargins.left() - m_knownMargins.right());
+    m_window->resize(inner, m_window->height());
+    m_width = {twips, m_window->width() + m_knownMargins.left() + m_knownMargins.right(), true};
+}
+
+void WindowGeometry::setHeight(double twips)
+{
+    if (!m_window)
+        return;
+    const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().y));
+    m_knownMargins = frameMargins();
+    const int inner = std::max(1, outer - m_knownMargins.top() - m_knownMargins.bottom());
+    m_window->resize(m_window->width(), inner);
+    m_height = {twips, m_window->height() + m_knownMargins.top() + m_knownMargins.bottom(), true};
+}
+
+void WindowGeometry::adoptFrameMargins()
+{
+    if (!m_window)
+        return;
+    const QMargins now = frameMargins();
+    if (now == m_knownMargins)
+        return;
+    const QMargins before = m_knownMargins;
+    m_knownMargins = now;
+    // The window manager has framed the window since its size was set: keep the
+    // outer size that was asked for, as long as the inner size is still the one given.
+    QSize inner = m_window->size();
+    if (m_width.valid && inner.width() + before.left() + before.right() == m_width.pixels)
+        inner.setWidth(std::max(1, m_width.pixels - now.left() - now.right()));
+    if (m_height.valid && inner.height() + before.top() + before.bottom() == m_height.pixels)
+        inner.setHeight(std::max(1, m_height.pixels - now.top() - now.bottom()));
+    if (inner != m_window->size())
+        m_window->resize(inner);
+}
+
+bool WindowGeometry::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window) {
+        switch (event->type()) {
+        case QEvent::Show:
+            // The frame is known only once the window manager has framed the window.
+            QTimer::singleShot(0, this, &WindowGeometry::adoptFrameMargins);
+            QTimer::singleShot(150, this, &WindowGeometry::adoptFrameMargins);
+            break;
+        case QEvent::Move:
+        case QEvent::Expose:
+            adoptFrameMargins();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace plenwick
