@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <QString>
+
+namespace plenwick {
+
+// The per-user settings store: text values addressed by section and key, under the
+// application's own name. Writes take effect at once and survive the program.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+
+    // The stored text, or nothing when the key is absent. An empty text is a value.
+    virtual std::optional<QString> value(const QString &section, const QString &key) const = 0;
+    // Creates the section and key as needed and replaces any old value.
+    virtual void setValue(const QString &section, const QString &key, const QString &text) = 0;
+
+    // Read with default: the stored text when the key exists (even empty), else
+    // `defaultText`.
+    QString read(const QString &section, const QString &key, const QString &defaultText) const;
+};
+
+} // namespace plenwick
