@@ -1,0 +1,267 @@
+#include "chartplotter.h"
+
+#include "platform/picturebox.h"
+#include "slicecolors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace plenwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Integer division rounding toward minus infinity: -1 byte is -1 kilobyte.
+std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
+{
+    std::int64_t q = value / divisor;
+    if ((value % divisor != 0) && ((value < 0) != (divisor < 0)))
+        --q;
+    return q;
+}
+
+// Clamps a column number to a range that still covers every column that can reach
+// the picture (a column's top-face diagonal runs 33 pixels to its right).
+std::int64_t clampColumn(double x, int pictureWidth)
+{
+    if (std::isnan(x))
+        return 0;
+    return static_cast<std::int64_t>(std::clamp(x, -64.0, pictureWidth + 64.0));
+}
+
+struct Bar {
+    float x1, x2, bottom, top, back, y2, rightTopX2;
+};
+
+Bar readBar(const ChartControls &c)
+{
+    const LineControl *front = c.barOutline.find(0);
+    const LineControl *top = c.barOutline.find(1);
+    const LineControl *back = c.barOutline.find(2);
+    return {front->x1, front->x2, front->y1, top->y1, back->y1, front->y2, top->x2};
+}
+
+} // namespace
+
+ChartPlotter::ChartPlotter(PictureBox &picture, ChartControls &controls, ChartState &state,
+                           ChartSources sources)
+    : m_picture(picture), m_controls(controls), m_state(state), m_sources(std::move(sources))
+{}
+
+std::optional<float> ChartPlotter::majorStepFor(float totalMb, int magnification)
+{
+    switch (magnification) {
+    case 1:
+        return totalMb / 8.0f;
+    case 2:
+        return totalMb / 16.0f;
+    case 3:
+        return totalMb / 32.0f;
+    case 4:
+        return totalMb / 64.0f;
+    default:
+        return std::nullopt;
+    }
+}
+
+void ChartPlotter::beginScan()
+{
+    ++m_scanDepth;
+}
+
+void ChartPlotter::endScan()
+{
+    if (m_scanDepth > 0 && --m_scanDepth == 0 && m_finishPending) {
+        m_finishPending = false;
+        drawEndFaceAndScale();
+    }
+}
+
+void ChartPlotter::plotProg(ByteCount start, ByteCount size, VbColor color, const QString &name,
+                            const QString &directory)
+{
+    const ByteCount total = m_sources.totalPhysical ? m_sources.totalPhysical() : 0;
+    if (total <= 0)
+        return; // no memory reading yet: nothing to draw a slice of
+
+    // 1. Slice number and colours.
+    m_state.sliceCount = static_cast<std::int16_t>(m_state.sliceCount + 1);
+    const int n = m_state.sliceCount;
+    SliceColors colors = sliceColorsFor(n);
+    m_state.sliceColor = colors.color;
+    m_state.sliceShade = colors.shade;
+
+    // 2. Extent on the bar.
+    const Bar bar = readBar(m_controls);
+    const float w = bar.x2 - bar.x1;
+    const auto left = static_cast<float>(bar.x1 + w * (static_cast<double>(start) / total));
+    const auto right =
+        static_cast<float>(bar.x1 + w * ((static_cast<double>(start) + size) / total));
+
+    // 3. The available-memory slice is light grey.
+    const bool available = color == kWhite;
+    if (available) {
+        m_state.sliceColor = kAvailableMemoryColors.color;
+        m_state.sliceShade = kAvailableMemoryColors.shade;
+    }
+
+    // 4. Columns: black at both ends, filled front and shaded top face between.
+    const int pictureWidth = m_picture.scaleWidth();
+    const std::int64_t first = clampColumn(std::floor(left), pictureWidth);
+    const std::int64_t last = clampColumn(std::floor(right), pictureWidth);
+    const double firstExact = std::floor(left), lastExact = std::floor(right);
+    for (std::int64_t x = first; x <= last; ++x) {
+        const auto fx = static_cast<double>(x);
+        if (fx == firstExact || fx == lastExact) {
+            m_picture.line(fx, bar.bottom, fx, bar.top, kBlack);
+            m_picture.line(fx, bar.top, fx + 33, bar.top - 25, kBlack);
+        } else {
+            m_picture.line(fx, bar.bottom - 2, fx, bar.top, m_state.sliceColor);
+            m_picture.line(fx + 2, bar.top - 2, fx + 33, bar.top - 25, m_state.sliceShade);
+        }
+    }
+
+    // 5. Middle of the slice.
+    const float midF = std::floor((left + right) / 2.0f);
+    const float mid = std::isfinite(midF) ? std::clamp(midF, -1.0e7f, 1.0e7f) : 0.0f;
+
+    // 6. Leader and swatch elements for this slice number.
+    if (!m_controls.progLeader1.exists(n) || !m_controls.progLeader2.exists(n)) {
+        m_controls.progLeader1.load(n);
+        m_controls.progLeader2.load(n);
+    }
+
+    // 7. The available-memory slice has a black leader, swatch and segment.
+    if (available)
+        m_state.sliceColor = m_state.sliceShade = kBlack;
+
+    // 8. Leader line up to the label row.
+    if (LineControl *leader = m_controls.progLeader1.find(n)) {
+        leader->x1 = leader->x2 = mid + 16;
+        leader->y1 = bar.back;
+        leader->y2 = m_state.labelTop - 5;
+        leader->borderColor = m_state.sliceColor;
+        leader->visible = true;
+    }
+
+    // 9. The leader's start, drawn across the top face.
+    m_picture.line(mid + 16, bar.top - 12, mid + 16, bar.back, m_state.sliceColor);
+
+    // 10. Colour swatch beside the label.
+    if (ShapeControl *swatch = m_controls.progLeader2.find(n)) {
+        swatch->left = mid + 16;
+        swatch->top = m_state.labelTop - 5;
+        swatch->backColor = m_state.sliceColor;
+        swatch->visible = true;
+    }
+
+    // 11. Label and tooltip.
+    m_controls.progLabel.load(n);
+    if (LabelControl *label = m_controls.progLabel.find(n)) {
+        label->left = mid + 24;
+        label->top = m_state.labelTop - 6;
+        label->visible = true;
+        const std::int64_t kb = floorDiv(size, 1024);
+        const std::int64_t mb = floorDiv(size, 1048576);
+        label->setCaption(name + u" ("_s + QString::number(kb) + u"Kb)"_s);
+        label->toolTipText = directory + name + u"  ("_s + QString::number(mb) + u" Mb)"_s;
+    }
+
+    // 12. Next label row, back to the top once it would come near the bar.
+    m_state.labelTop += 12;
+    if (bar.back - m_state.labelTop < 5)
+        m_state.labelTop = 10;
+
+    // 13. Remove what is left of higher-numbered slices.
+    for (int i = n + 1;; ++i) {
+        const LineControl *leader = m_controls.progLeader1.find(i);
+        if (!leader || !leader->visible)
+            break;
+        m_controls.progLabel.unload(i);
+        m_controls.progLeader1.unload(i);
+        m_controls.progLeader2.unload(i);
+    }
+
+    // 14, 15. End face and scale.
+    if (m_scanDepth > 0 && !m_redrawAfterEverySlice)
+        m_finishPending = true;
+    else
+        drawEndFaceAndScale();
+    m_picture.update();
+}
+
+void ChartPlotter::drawEndFaceAndScale()
+{
+    const Bar bar = readBar(m_controls);
+    const double from = std::nearbyint(static_cast<double>(bar.top) + 3);
+    const double to = std::nearbyint(static_cast<double>(bar.bottom) - 2);
+    if (std::isfinite(from) && std::isfinite(to) && to - from < 1.0e6) {
+        for (double y = from; y <= to; ++y)
+            m_picture.line(bar.x2 + 1.0, y - 1, bar.rightTopX2 + 32.0, y - 25, kEndFaceColor);
+    }
+
+    const ByteCount total = m_sources.totalPhysical ? m_sources.totalPhysical() : 0;
+    const int magnification = m_sources.magnification ? m_sources.magnification() : 0;
+    const auto totalMb = static_cast<float>(static_cast<double>(total) / 1048576.0);
+    if (const auto major = majorStepFor(totalMb, magnification))
+        graduate(bar.x1, bar.bottom + 6, bar.x2, bar.y2 + 6, 0, totalMb, 4, *major);
+}
+
+void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float /*spare*/, float totalMb,
+                            float minorStep, float majorStep)
+{
+    if (!(totalMb > 0) || !std::isfinite(totalMb) || !std::isfinite(x1) || !std::isfinite(x2) ||
+        !std::isfinite(y1) || !std::isfinite(y2))
+        return; // no memory reading yet: no scale
+
+    int next = 0;
+    const float perMb = (x2 - x1) / totalMb;
+    m_picture.line(x1, y1, x2, y2, kScaleColor);
+
+    const double minor = std::nearbyint(static_cast<double>(minorStep));
+    const double major = std::nearbyint(static_cast<double>(majorStep));
+    const auto lastMb = static_cast<std::int64_t>(std::nearbyint(static_cast<double>(totalMb) + 1));
+    const double visibleRight = m_picture.scaleWidth() + 2.0;
+    for (std::int64_t m = 0; m <= lastMb; ++m) {
+        const float x = static_cast<float>(m) * perMb + x1;
+        // A step that rounds to 0 cannot divide: the condition then counts as met.
+        const bool onMinor = !(minor != 0) || std::fmod(static_cast<double>(m), minor) == 0;
+        const bool onMajor = !(major != 0) || std::fmod(static_cast<double>(m), major) == 0 ||
+                             static_cast<double>(m) == static_cast<double>(totalMb);
+        const bool inView = x >= -2.0f && x <= visibleRight;
+        if (onMinor && inView)
+            m_picture.line(x, y1, x, y1 + 5, kScaleColor);
+        if (!onMajor)
+            continue;
+        if (inView)
+            m_picture.line(x, y1, x, y1 + 7, kScaleColor);
+        m_controls.gridLabel.load(next);
+        if (LabelControl *label = m_controls.gridLabel.find(next)) {
+            label->visible = true;
+            label->foreColor = kScaleColor;
+            label->setCaption(QString::number(m));
+            if (m != 0) {
+                label->left = x - label->width() / 2;
+            } else {
+                label->setCaption(QString::number(m) + u" Mb"_s);
+                label->left = x - label->width() / 2 + 8;
+            }
+            label->top = y1 + 7;
+            label->visible = true;
+        }
+        ++next;
+    }
+
+    // Remove labels that an earlier call with more major ticks left behind.
+    for (std::int64_t j = next; j <= static_cast<std::int64_t>(std::nearbyint(totalMb)); ++j) {
+        const LabelControl *label = m_controls.gridLabel.find(static_cast<int>(j));
+        if (!label || !label->visible)
+            break;
+        m_controls.gridLabel.unload(static_cast<int>(j));
+    }
+    m_picture.update();
+}
+
+} // namespace plenwick
