@@ -1,0 +1,151 @@
+#include "datawindow.h"
+
+#include "platform/settingstext.h"
+#include "platform/toolkit.h"
+#include "platform/twips.h"
+#include "processgridmodel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+
+namespace plenwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int px(double twips, double factor)
+{
+    return static_cast<int>(std::lround(twips / factor));
+}
+
+QFont smallFont(bool bold)
+{
+    QFont font(u"Sans Serif"_s);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, bool bold, QRect twips,
+                  TwipsPerPixel tp, bool fitText)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(smallFont(bold));
+    label->setText(text);
+    if (fitText) {
+        // Sized to its text, right edge kept where the design puts it.
+        label->adjustSize();
+        const int right = px(twips.x() + twips.width(), tp.x);
+        label->move(right - label->width(), px(twips.y(), tp.y));
+    } else {
+        label->setGeometry(px(twips.x(), tp.x), px(twips.y(), tp.y), px(twips.width(), tp.x),
+                           px(twips.height(), tp.y));
+    }
+    return label;
+}
+
+} // namespace
+
+frmData::frmData(SettingsStore &store, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), m_store(store)
+{
+    setObjectName(u"frmData"_s);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(u"Memory Data"_s);
+    setWindowIcon(applicationIcon());
+    const TwipsPerPixel tp = screenTwipsPerPixel();
+    resize(px(5985, tp.x), px(4830, tp.y));
+    m_geometry = new WindowGeometry(this);
+
+    Grid1 = new QTableView(this);
+    Grid1->setObjectName(u"Grid1"_s);
+    Grid1->setAccessibleName(u"Processes"_s);
+    Grid1->setGeometry(px(120, tp.x), px(720, tp.y), px(5775, tp.x), px(3975, tp.y));
+    m_model = new ProcessGridModel(m_grid, this);
+    Grid1->setModel(m_model);
+    Grid1->horizontalHeader()->hide();
+    Grid1->verticalHeader()->hide();
+    Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(smallFont(false)).height() + 4);
+    Grid1->setFont(smallFont(false));
+    Grid1->setWordWrap(false);
+    Grid1->setTextElideMode(Qt::ElideNone);
+    Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Silver grid lines, dark grey below the last row.
+    Grid1->setStyleSheet(u"QTableView { gridline-color: rgb(192,192,192); "
+                         u"background-color: rgb(128,128,128); }"_s);
+
+    Label2 =
+        makeLabel(this, u"Label2"_s, u"Label2"_s, false, QRect(2520, 360, 3255, 255), tp, false);
+    Label1 =
+        makeLabel(this, u"Label1"_s, u"Label1"_s, false, QRect(2520, 120, 3255, 255), tp, false);
+    Label3 = makeLabel(this, u"Label3"_s, u"Total Physical Memory:"_s, true,
+                       QRect(470, 120, 1980, 195), tp, true);
+    Label4 = makeLabel(this, u"Label4"_s, u"Available Physical Memory:"_s, true,
+                       QRect(120, 360, 2325, 195), tp, true);
+    Label1->setAccessibleName(u"Total physical memory"_s);
+    Label2->setAccessibleName(u"Available physical memory"_s);
+    setTabOrder(Grid1, Label2);
+}
+
+frmData::~frmData() = default;
+
+void frmData::formLoad()
+{
+    const TwipsPerPixel tp = screenTwipsPerPixel();
+    const int widths[] = {900, 1300, 900, 10000};
+    for (int col = 0; col < ProcessGrid::kColumns; ++col)
+        Grid1->setColumnWidth(col, px(widths[col], tp.x));
+}
+
+void frmData::Form_Activate()
+{
+    m_geometry->setLeft(readSingle(m_store, u"DataForm"_s, u"Left"_s, 100));
+    m_geometry->setTop(readSingle(m_store, u"DataForm"_s, u"Top"_s, 50));
+    m_geometry->setHeight(readSingle(m_store, u"DataForm"_s, u"Height"_s, 5220));
+    m_geometry->setWidth(readSingle(m_store, u"DataForm"_s, u"Width"_s, 6105));
+}
+
+void frmData::Form_Resize()
+{
+    const TwipsPerPixel tp = screenTwipsPerPixel();
+    const double width = m_geometry->width();
+    const double height = m_geometry->height();
+    // The grid never gets a negative size, however small the window is dragged.
+    m_gridWidth = std::max(0.0, width - 380);
+    m_gridHeight = std::max(0.0, height - 1230);
+    Grid1->resize(px(m_gridWidth, tp.x), px(m_gridHeight, tp.y));
+    if (width > 13500)
+        m_geometry->setWidth(13500); // raises the resize again, which fits the grid
+}
+
+bool frmData::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QWidget::event(event);
+}
+
+void frmData::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmData::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit unloaded();
+}
+
+} // namespace plenwick

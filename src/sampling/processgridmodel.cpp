@@ -1,0 +1,100 @@
+#include "processgridmodel.h"
+
+#include <algorithm>
+#include <QApplication>
+#include <QPalette>
+
+namespace plenwick {
+
+ProcessGridModel::ProcessGridModel(ProcessGrid &grid, QObject *parent)
+    : QAbstractTableModel(parent), m_grid(grid)
+{
+    ProcessGrid::Observer observer;
+    observer.rowsAboutToChange = [this](int oldRows, int newRows) {
+        flushChanges();
+        if (newRows > oldRows)
+            beginInsertRows({}, oldRows, newRows - 1);
+        else
+            beginRemoveRows({}, newRows, oldRows - 1);
+    };
+    observer.rowsChanged = [this, wasRows = m_grid.rows()]() mutable {
+        // The grid has already changed its size; end what rowsAboutToChange began.
+        if (m_grid.rows() > wasRows)
+            endInsertRows();
+        else
+            endRemoveRows();
+        wasRows = m_grid.rows();
+    };
+    observer.cellChanged = [this](int row, int col) { noteChange(row, col); };
+    observer.refreshRequested = [this] { flushChanges(); };
+    m_grid.setObserver(std::move(observer));
+}
+
+ProcessGridModel::~ProcessGridModel()
+{
+    m_grid.setObserver({});
+}
+
+int ProcessGridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_grid.rows();
+}
+
+int ProcessGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ProcessGrid::kColumns;
+}
+
+QVariant ProcessGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const bool heading = index.row() == 0;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole: {
+        const QString text = m_grid.textAt(index.row(), index.column());
+        if (role == Qt::ToolTipRole && text.isEmpty())
+            return {};
+        return text;
+    }
+    case Qt::BackgroundRole:
+        return QApplication::palette().brush(heading ? QPalette::Button : QPalette::Base);
+    case Qt::ForegroundRole:
+        return QApplication::palette().brush(heading ? QPalette::ButtonText : QPalette::Text);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ProcessGridModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void ProcessGridModel::noteChange(int row, int)
+{
+    m_dirtyTop = m_dirtyTop < 0 ? row : std::min(m_dirtyTop, row);
+    m_dirtyBottom = std::max(m_dirtyBottom, row);
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &ProcessGridModel::flushChanges, Qt::QueuedConnection);
+    }
+}
+
+void ProcessGridModel::flushChanges()
+{
+    m_flushQueued = false;
+    if (m_dirtyTop < 0)
+        return;
+    const int top = std::min(m_dirtyTop, m_grid.rows() - 1);
+    const int bottom = std::min(m_dirtyBottom, m_grid.rows() - 1);
+    m_dirtyTop = m_dirtyBottom = -1;
+    if (top <= bottom)
+        emit dataChanged(index(top, 0), index(bottom, ProcessGrid::kColumns - 1));
+}
+
+} // namespace plenwick
