@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # the E2E_ variables are read by the test scripts
 # Helpers for end-to-end tests: the real program on a virtual X display (Xvfb) with a
 # real window manager (openbox), driven by xdotool and looked at with xwininfo/import.
 #
@@ -92,10 +92,11 @@ e2e_untrack()
 # True while PID runs (a zombie that has not been waited for counts as ended).
 e2e_alive()
 {
-    local state
+    local stat
     kill -0 "$1" 2>/dev/null || return 1
-    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-    [[ $state != Z* ]]
+    stat=$(<"/proc/$1/stat") 2>/dev/null || return 1
+    stat=${stat##*) } # the state follows the command name, which is in parentheses
+    [[ $stat != Z* ]]
 }
 
 # Ends one process: SIGTERM, up to 3 s of grace, then SIGKILL; reaps it if it is ours.

@@ -5,6 +5,8 @@
 # gone afterwards, whether the script ends normally, through e2e_fail, or is killed.
 # (The program's path, given as $1 by the test runner, is not used.)
 
+# shellcheck disable=SC2016  # the scenarios are scripts of their own, expanded when they run
+# shellcheck source=SCRIPTDIR/lib.sh
 source "${E2E_LIB:-$(dirname "$0")/lib.sh}"
 lib=${E2E_LIB:-$(cd "$(dirname "$0")" && pwd)/lib.sh}
 work=$E2E_TMP/harness
@@ -36,7 +38,7 @@ check_cleaned()
         sleep 0.1
     done
     for pid in "$xvfb" "$wm"; do
-        ! e2e_alive "$pid" || e2e_fail "$name: process $pid ($(ps -o comm= -p "$pid")) still runs"
+        ! e2e_alive "$pid" || e2e_fail "$name: process $pid ($(cat "/proc/$pid/comm")) still runs"
     done
     [[ ! -e $tmp ]] || e2e_fail "$name: temporary folder $tmp was left behind"
     [[ ! -e /tmp/.X11-unix/X${display#:} ]] ||
