@@ -14,6 +14,7 @@ fonts=/usr/share/fonts/truetype/dejavu
 mkdir -p "$resources"
 
 # -strip and no time chunks: the same source gives the same bytes.
+# shellcheck disable=SC2054  # the commas belong to the option's value
 png_options=(-strip -define png:exclude-chunks=date,time)
 
 # The SVG is drawn on a 48 x 48 grid, rendered by librsvg (as desktops render it) at each

@@ -47,7 +47,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 E2E_NAME=run-program
 E2E_TIMEOUT=${PLENWICK_RUN_TIMEOUT:-60}
 E2E_ARTIFACT_DIR=${TMPDIR:-/tmp}
-# shellcheck source=../tests/e2e/lib.sh
+# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
 source "$here/../tests/e2e/lib.sh"
 
 if [[ ${PLENWICK_RUN_FRESH_CONFIG:-0} != 1 ]]; then
