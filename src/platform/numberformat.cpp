@@ -67,8 +67,16 @@ QString shortestDecimal(double value, const QLocale &locale)
     if (!std::isfinite(value))
         return QString::number(value);
     QString text = QString::number(value, 'g', 15);
-    if (text.contains(u'e')) {
-        // Large or tiny magnitudes: plain digits, 15 significant at most.
+    if (text.contains(u'e') && std::abs(value) >= 1) {
+        // Whole numbers of more than 15 digits: the 15 significant digits, then zeros
+        // (the binary value's further digits are not significant).
+        const QString scientific = QString::number(std::abs(value), 'e', 14);
+        const qsizetype e = scientific.indexOf(u'e');
+        QString digits = scientific.left(e).remove(u'.');
+        digits += QString(std::max(0, scientific.mid(e + 1).toInt() - 14), u'0');
+        text = value < 0 ? u"-"_s + digits : digits;
+    } else if (text.contains(u'e')) {
+        // Tiny magnitudes: plain digits, 15 significant at most.
         const int exponent = static_cast<int>(std::floor(std::log10(std::abs(value))));
         const int decimals = std::max(0, 14 - exponent);
         text = QString::number(value, 'f', std::min(decimals, 340));
