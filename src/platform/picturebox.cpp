@@ -52,6 +52,11 @@ void PictureBox::cls()
 
 void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
 {
+    // A hidden widget gets its resize event only when it is shown: a line drawn after
+    // a resize belongs to the picture of the new size all the same.
+    if (m_image.width() != std::max(1, width()) * m_scale ||
+        m_image.height() != std::max(1, height()) * m_scale)
+        fitImage();
     rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
 }
 
