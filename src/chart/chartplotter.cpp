@@ -82,6 +82,8 @@ void ChartPlotter::endScan()
 void ChartPlotter::plotProg(ByteCount start, ByteCount size, VbColor color, const QString &name,
                             const QString &directory)
 {
+    if (m_sources.onSlice)
+        m_sources.onSlice(start, size, color, name);
     const ByteCount total = m_sources.totalPhysical ? m_sources.totalPhysical() : 0;
     if (total <= 0)
         return; // no memory reading yet: nothing to draw a slice of

@@ -18,6 +18,11 @@ struct ChartSources {
     std::function<ByteCount()> totalPhysical;
     // The magnification, 1 to 4.
     std::function<int()> magnification;
+    // Optional: hears of every slice as it is handed to `plotProg`, before anything is
+    // drawn, with the exact start and size in bytes. Nothing in the program sets it;
+    // tests use it to follow the slices a scan hands over.
+    std::function<void(ByteCount start, ByteCount size, VbColor color, const QString &name)>
+        onSlice;
 };
 
 // The scale's colour (brown), used for its line, ticks and labels.
