@@ -1,5 +1,7 @@
 #include "processgridmodel.h"
 
+#include "platform/systemtext.h"
+
 #include <algorithm>
 #include <QApplication>
 #include <QPalette>
@@ -52,12 +54,15 @@ QVariant ProcessGridModel::data(const QModelIndex &index, int role) const
     const bool heading = index.row() == 0;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-    case Qt::AccessibleTextRole: {
+    case Qt::AccessibleTextRole:
+        return m_grid.textAt(index.row(), index.column());
+    case Qt::ToolTipRole: {
+        // A tooltip that looks like markup would be shown as rich text: names and
+        // directories come from the system and must show as the characters they are.
         const QString text = m_grid.textAt(index.row(), index.column());
-        if (role == Qt::ToolTipRole && text.isEmpty())
+        if (text.isEmpty())
             return {};
-        return text;
+        return plainToolTip(text);
     }
     case Qt::BackgroundRole:
         return QApplication::palette().brush(heading ? QPalette::Button : QPalette::Base);
