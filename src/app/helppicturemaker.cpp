@@ -1,0 +1,10 @@
+#include "helppicturemaker.h"
+
+namespace plenwick {
+
+HelpPictureProvider makeHelpPictureProvider()
+{
+    return {};
+}
+
+} // namespace plenwick

@@ -1,0 +1,180 @@
+#pragma once
+
+#include "chart/chartcontrols.h"
+#include "chart/chartplotter.h"
+#include "chart/chartstate.h"
+#include "mainlayout.h"
+#include "platform/formref.h"
+#include "platform/windowgeometry.h"
+#include "sampling/datawindow.h"
+#include "sampling/processscan.h"
+#include "sampling/scanstate.h"
+#include "splashwindow.h"
+#include "windows/aboutwindow.h"
+#include "windows/helppictures.h"
+#include "windows/helpwindow.h"
+#include "windows/mainwindowlink.h"
+#include "windows/preferenceswindow.h"
+
+#include <memory>
+#include <QMainWindow>
+#include <QTimer>
+
+class QAction;
+class QFrame;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+
+namespace plenwick {
+
+class DesktopShell;
+class PictureBox;
+class ProcessSource;
+class SettingsStore;
+
+// The main window: the memory chart in its viewport, the scroll bar, the command
+// buttons and the menus. It is the program's start-up object and owns the other
+// windows, each loaded when first referred to.
+class frmMain : public QMainWindow, public MainWindowLink {
+    Q_OBJECT
+public:
+    struct Services {
+        ProcessSource &processes;
+        SettingsStore &settings;
+        DesktopShell &shell;
+        // Pictures of the program's windows for the help page; may be empty.
+        HelpPictureProvider helpPictures;
+        // Shows the splash window at start-up.
+        bool withSplash = true;
+    };
+
+    explicit frmMain(Services services);
+    ~frmMain() override;
+
+    // Start-up: runs once, when the program starts.
+    void formLoad();
+
+    // The other windows. Referring to one loads it, hidden, when it is not loaded.
+    frmPreferences *preferences() { return m_preferences.get(); }
+    frmData *dataWindow() { return m_data.get(); }
+    frmAbout *aboutWindow() { return m_about.get(); }
+    frmHelp *helpWindow() { return m_help.get(); }
+    // The same, or null when not loaded; never loads.
+    frmPreferences *loadedPreferences() const { return m_preferences.loaded(); }
+    frmData *loadedDataWindow() const { return m_data.loaded(); }
+    frmAbout *loadedAboutWindow() const { return m_about.loaded(); }
+    frmHelp *loadedHelpWindow() const { return m_help.loaded(); }
+    frmSplash *loadedSplash() const { return m_splash.loaded(); }
+
+    WindowGeometry &geometryTwips() { return *m_geometry; }
+
+    // Commands.
+    void Command1_Click(); // Refresh
+    void Command2_Click(); // Close
+    void cmdGet_Click();   // Get Proceses: the scan alone
+    void Command4_Click(); // View Data
+    void Command5_Click(); // Preferences
+    void Command6_Click(); // Help: the about window
+    void mnuExit_Click();
+    void mnuPreferences_Click();
+    void mnuViewData_Click();
+    void mnuRefresh_Click();
+    void mnuMagnification_Click(int magnification);
+    void mnuAbout_Click();
+    void mnuHelp_Click();
+
+    // The refresh cycle.
+    void Timer1_Timer();
+    void timerTrigger() override;
+    void forceResize() override;
+    void setTimerInterval(std::int64_t milliseconds) override;
+    std::int64_t timerInterval() const override;
+    void checkMagnificationItem(int magnification) override;
+
+    // Layout and scrolling.
+    void Form_Resize();
+    void HScroll1_Change();
+    void HScroll1_Scroll();
+
+    // The magnification, held by the preferences window's slider.
+    int magnification();
+
+    // Controls, named as in the design so tests can find them.
+    QFrame *PicScroll = nullptr;
+    PictureBox *Picture1 = nullptr;
+    QScrollBar *HScroll1 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *cmdGet = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QPushButton *Command6 = nullptr;
+    QAction *mnuExit = nullptr;
+    QAction *mnuPreferences = nullptr;
+    QAction *mnuViewData = nullptr;
+    QAction *mnuRefresh = nullptr;
+    QAction *mnu1x = nullptr;
+    QAction *mnu2x = nullptr;
+    QAction *mnu3x = nullptr;
+    QAction *mnu4x = nullptr;
+    QAction *mnuAbout = nullptr;
+    QAction *mnuHelp = nullptr;
+    QTimer Timer1;
+
+    // State kept between scans.
+    ScanState scan;
+    ChartState chart;
+    ChartControls chartControls;
+    ChartPlotter &plotter() { return *m_plotter; }
+
+    // The layout last applied, in its numbers.
+    const MainLayout &lastLayout() const { return m_layout; }
+    // The chart picture's left edge in the viewport, in twips.
+    double picture1LeftTwips() const { return m_picture1Left; }
+    // The inner area's height in pixels.
+    int scaleHeight() const;
+
+    // The program has begun to end: nothing scans any more.
+    bool isEnding() const { return m_ending; }
+
+signals:
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_QueryUnload();
+    void endProgram();
+    void setPicture1Left(double twips);
+    void setFormLeft(double twips);
+    void setFormTop(double twips);
+    void setFormWidth(double twips);
+    void setFormHeight(double twips);
+    void restoreGeometry();
+
+    Services m_services;
+    WindowGeometry *m_geometry = nullptr;
+    std::unique_ptr<ChartPlotter> m_plotter;
+    std::unique_ptr<ProcessScan> m_scan;
+    MainLayout m_layout;
+    double m_picture1Left = 0;
+    QMenu *m_magnificationMenu = nullptr;
+    QWidget *m_viewport = nullptr;
+
+    FormRef<frmPreferences> m_preferences;
+    FormRef<frmData> m_data;
+    FormRef<frmAbout> m_about;
+    FormRef<frmHelp> m_help;
+    FormRef<frmSplash> m_splash;
+
+    bool m_ending = false;
+    bool m_queryUnloadDone = false;
+    int m_tickDepth = 0;
+};
+
+} // namespace plenwick

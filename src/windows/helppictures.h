@@ -1,0 +1,14 @@
+#pragma once
+
+#include <functional>
+#include <QPixmap>
+
+namespace plenwick {
+
+// The pictures on the help page: the program's own windows.
+enum class HelpPicture { MainWindow, Preferences, DataWindow };
+
+// Makes a picture of one of the program's windows at the given size in pixels.
+using HelpPictureProvider = std::function<QPixmap(HelpPicture, QSize)>;
+
+} // namespace plenwick
