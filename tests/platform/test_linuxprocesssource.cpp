@@ -243,6 +243,8 @@ void TestLinuxProcessSource::namesComeThroughIntact_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("baseName");
 
+    // None of these targets exists: a dangling link still names its target, as proc's
+    // link to a deleted executable does.
     QTest::newRow("plain") << QByteArray("/usr/bin/bash") << u"/usr/bin/bash"_s << u"bash"_s;
     QTest::newRow("spaces") << QByteArray("/opt/My Apps/the tool ") << u"/opt/My Apps/the tool "_s
                             << u"the tool "_s;
