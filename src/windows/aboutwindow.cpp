@@ -1,0 +1,252 @@
+#include "aboutwindow.h"
+
+#include "platform/desktopshell.h"
+#include "platform/toolkit.h"
+#include "platform/twips.h"
+#include "platform/windowgeometry.h"
+
+#include <cmath>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace plenwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The window's client area, in twips.
+constexpr double kClientWidth = 3810;
+constexpr double kClientHeight = 2850;
+
+constexpr VbColor kLinkAtRest = kBlack;
+constexpr VbColor kLinkHighlighted = 16711680; // pure blue
+
+int toPixels(double twips, double twipsPerPixel)
+{
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+QRect pixelRect(double left, double top, double width, double height)
+{
+    const TwipsPerPixel f = screenTwipsPerPixel();
+    return {toPixels(left, f.x), toPixels(top, f.y), toPixels(width, f.x), toPixels(height, f.y)};
+}
+
+QPoint pixelPoint(double left, double top)
+{
+    const TwipsPerPixel f = screenTwipsPerPixel();
+    return {toPixels(left, f.x), toPixels(top, f.y)};
+}
+
+// A label that shows `text` as it is and sizes itself to it, its top left corner at
+// the given place in twips.
+QLabel *makeAutoSizedLabel(QWidget *parent, const QString &name, const QString &text, double left,
+                           double top)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->setAccessibleName(text);
+    label->move(pixelPoint(left, top));
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_shell(shell), m_geometry(new WindowGeometry(this))
+{
+    setObjectName(u"frmAbout"_s);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(u"About Plenwick"_s);
+    setWindowIcon(applicationIcon());
+    const TwipsPerPixel f = screenTwipsPerPixel();
+    setFixedSize(toPixels(kClientWidth, f.x), toPixels(kClientHeight, f.y));
+    // Moves over the window and the link arrive without a button held down.
+    setMouseTracking(true);
+
+    Picture2 = new QLabel(this);
+    Picture2->setObjectName(u"Picture2"_s);
+    Picture2->setFrameShape(QFrame::NoFrame);
+    Picture2->setAlignment(Qt::AlignCenter);
+    Picture2->setGeometry(pixelRect(240, 360, 480, 480));
+    Picture2->setPixmap(applicationIcon().pixmap(QSize(32, 32)));
+    Picture2->setAccessibleName(u"Plenwick icon"_s);
+
+    Check13 = new QCheckBox(this);
+    Check13->setObjectName(u"Check13"_s);
+    Check13->setText(u"Hyperlinks active"_s);
+    QFont checkFont(u"Arial"_s);
+    checkFont.setPointSizeF(6.75);
+    Check13->setFont(checkFont);
+    Check13->setGeometry(pixelRect(2280, 2520, 1455, 255));
+    Check13->setChecked(false);
+    Check13->setAccessibleName(u"Hyperlinks active"_s);
+
+    Label9 = makeAutoSizedLabel(this, u"Label9"_s, u"by: Plenwick developers"_s, 1080, 1680);
+
+    Label8 = makeAutoSizedLabel(this, u"Label8"_s, u"https://plenwick.example.org/"_s, 960, 1920);
+    Label8->setAccessibleDescription(
+        u"The maker's web site; a click opens it while hyperlinks are active"_s);
+    Label8->setMouseTracking(true);
+    Label8->installEventFilter(this);
+    setLinkColor(kLinkAtRest);
+    setLinkUnderline(false);
+
+    Label7 = makeAutoSizedLabel(this, u"Label7"_s, u"Version 1.0"_s, 1440, 720);
+
+    QFont titleFont(u"Times New Roman"_s);
+    titleFont.setPointSizeF(15.75);
+    titleFont.setBold(true);
+    Label6 = new QLabel(this);
+    Label6->setFont(titleFont);
+    Label6->setObjectName(u"Label6"_s);
+    Label6->setTextFormat(Qt::PlainText);
+    Label6->setText(u"Plenwick"_s);
+    Label6->setAccessibleName(u"Plenwick"_s);
+    Label6->move(pixelPoint(840, 360));
+    Label6->adjustSize();
+
+    // Keyboard order: the icon, the check box, then the labels from the credit line up.
+    QWidget::setTabOrder(Picture2, Check13);
+    QWidget::setTabOrder(Check13, Label9);
+    QWidget::setTabOrder(Label9, Label8);
+    QWidget::setTabOrder(Label8, Label7);
+    QWidget::setTabOrder(Label7, Label6);
+}
+
+void frmAbout::formLoad()
+{
+    // Nothing to do: a new instance already holds the design content, the check box
+    // cleared and the link at rest.
+}
+
+void frmAbout::Form_MouseMove()
+{
+    setLinkUnderline(false);
+    setLinkColor(kLinkAtRest);
+}
+
+void frmAbout::Label8_MouseMove()
+{
+    if (hyperlinksActive()) {
+        setLinkColor(kLinkHighlighted);
+        setLinkUnderline(true);
+    } else {
+        setLinkColor(kLinkAtRest);
+        setLinkUnderline(false);
+    }
+}
+
+void frmAbout::Label8_MouseDown(Qt::MouseButton button)
+{
+    // Any button opens the link; which one is not looked at.
+    Q_UNUSED(button);
+    if (hyperlinksActive())
+        OpenHyperlink(Label8->text());
+}
+
+void frmAbout::Label8_Click()
+{
+    // The press that began this click has opened the link already; opening it here
+    // as well would hand the desktop the same address twice for one click.
+}
+
+void frmAbout::OpenHyperlink(const QString &target)
+{
+    m_shell.open(target);
+}
+
+VbColor frmAbout::linkColor() const
+{
+    const QColor c = Label8->palette().color(QPalette::WindowText);
+    return rgb(c.red(), c.green(), c.blue());
+}
+
+bool frmAbout::linkUnderlined() const
+{
+    return Label8->font().underline();
+}
+
+bool frmAbout::hyperlinksActive() const
+{
+    return Check13->isChecked();
+}
+
+void frmAbout::setLinkColor(VbColor color)
+{
+    QPalette palette = Label8->palette();
+    palette.setColor(QPalette::WindowText, toQColor(color));
+    Label8->setPalette(palette);
+}
+
+void frmAbout::setLinkUnderline(bool on)
+{
+    QFont font = Label8->font();
+    if (font.underline() == on)
+        return;
+    font.setUnderline(on);
+    Label8->setFont(font);
+}
+
+bool frmAbout::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Label8)
+        return QWidget::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        // Handled here, so the move does not also reach the window as a move over
+        // its background.
+        Label8_MouseMove();
+        return true;
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton)
+            m_linkPressed = true;
+        Label8_MouseDown(mouse->button());
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return true;
+        const bool clicked = m_linkPressed && Label8->rect().contains(mouse->position().toPoint());
+        m_linkPressed = false;
+        if (clicked)
+            Label8_Click();
+        return true;
+    }
+    case QEvent::MouseButtonDblClick:
+        // The second press of a double click has arrived as a press of its own already.
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void frmAbout::mouseMoveEvent(QMouseEvent *event)
+{
+    // Moves over a child that does not take them itself come here too; only the
+    // window's own background resets the link.
+    if (!childAt(event->position().toPoint()))
+        Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void frmAbout::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit unloaded();
+}
+
+} // namespace plenwick
