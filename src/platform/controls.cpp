@@ -39,6 +39,7 @@ LabelControl::LabelControl() : m_font(std::make_shared<const FontInfo>(QFont()))
 void LabelControl::setCaption(const QString &caption)
 {
     m_caption = caption;
+    m_layoutStale = true;
     if (m_autoSize)
         fitToCaption();
 }
@@ -46,6 +47,7 @@ void LabelControl::setCaption(const QString &caption)
 void LabelControl::setFont(const QFont &font)
 {
     m_font = std::make_shared<const FontInfo>(font);
+    m_layoutStale = true;
     if (m_autoSize)
         fitToCaption();
 }
@@ -77,8 +79,15 @@ void LabelControl::paint(QPainter &painter) const
     if (!enabled)
         color = QGuiApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
     painter.setPen(color);
-    // drawText with a point never interprets markup: the caption is shown as it is.
-    painter.drawText(QPointF(left, top + m_font->metrics.ascent()), m_caption);
+    if (m_layoutStale) {
+        // Plain text: a caption that looks like markup is shown as it is.
+        m_layout.setTextFormat(Qt::PlainText);
+        m_layout.setText(m_caption);
+        m_layout.setPerformanceHint(QStaticText::AggressiveCaching);
+        m_layout.prepare(QTransform(), m_font->font);
+        m_layoutStale = false;
+    }
+    painter.drawStaticText(QPointF(left, top), m_layout);
 }
 
 } // namespace plenwick

@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QPointF>
 #include <QRectF>
+#include <QStaticText>
 #include <QString>
 
 class QPainter;
@@ -76,6 +77,9 @@ private:
     void fitToCaption();
 
     QString m_caption;
+    // The caption laid out once for painting; always plain text.
+    mutable QStaticText m_layout;
+    mutable bool m_layoutStale = true;
     // Shared between copies, so that a control array's elements measure text cheaply.
     std::shared_ptr<const FontInfo> m_font;
     float m_width = 0, m_height = 0;

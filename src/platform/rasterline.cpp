@@ -47,20 +47,27 @@ bool clipToBox(double &x1, double &y1, double &x2, double &y2, double lo, double
     return true;
 }
 
-inline void plot(QImage &image, int scale, int x, int y, std::uint32_t argb, int w, int h)
-{
-    if (x < 0 || y < 0 || x >= w || y >= h)
-        return;
-    if (scale == 1) {
-        reinterpret_cast<std::uint32_t *>(image.scanLine(y))[x] = argb;
-        return;
+// The image's pixels, taken once per line: asking the image for a row detaches it.
+struct Pixels {
+    uchar *bits;
+    qsizetype stride;
+    int scale, w, h;
+
+    void plot(int x, int y, std::uint32_t argb) const
+    {
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return;
+        if (scale == 1) {
+            reinterpret_cast<std::uint32_t *>(bits + y * stride)[x] = argb;
+            return;
+        }
+        for (int dy = 0; dy < scale; ++dy) {
+            auto *row = reinterpret_cast<std::uint32_t *>(bits + (y * scale + dy) * stride);
+            for (int dx = 0; dx < scale; ++dx)
+                row[x * scale + dx] = argb;
+        }
     }
-    for (int dy = 0; dy < scale; ++dy) {
-        auto *row = reinterpret_cast<std::uint32_t *>(image.scanLine(y * scale + dy));
-        for (int dx = 0; dx < scale; ++dx)
-            row[x * scale + dx] = argb;
-    }
-}
+};
 
 } // namespace
 
@@ -82,6 +89,7 @@ void rasterLine(QImage &image, int scale, double x1, double y1, double x2, doubl
     const int xEnd = static_cast<int>(std::lround(x2));
     const int yEnd = static_cast<int>(std::lround(y2));
     const std::uint32_t argb = argbOf(color);
+    const Pixels px{image.bits(), image.bytesPerLine(), scale, w, h};
 
     if (x == xEnd) {
         // Vertical lines are most of the chart: walk the column directly.
@@ -90,7 +98,7 @@ void rasterLine(QImage &image, int scale, double x1, double y1, double x2, doubl
         int from = std::max(0, std::min(y, yEnd));
         int to = std::min(h - 1, std::max(y, yEnd));
         for (int yy = from; yy <= to; ++yy)
-            plot(image, scale, x, yy, argb, w, h);
+            px.plot(x, yy, argb);
         return;
     }
 
@@ -98,7 +106,7 @@ void rasterLine(QImage &image, int scale, double x1, double y1, double x2, doubl
     const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
     int err = dx + dy;
     for (;;) {
-        plot(image, scale, x, y, argb, w, h);
+        px.plot(x, y, argb);
         if (x == xEnd && y == yEnd)
             break;
         const int e2 = 2 * err;
