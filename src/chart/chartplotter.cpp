@@ -222,16 +222,21 @@ void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float /*spar
     const float perMb = (x2 - x1) / totalMb;
     m_picture.line(x1, y1, x2, y2, kScaleColor);
 
-    const double minor = std::nearbyint(static_cast<double>(minorStep));
-    const double major = std::nearbyint(static_cast<double>(majorStep));
+    // Steps as whole megabytes; a step that rounds to 0 (or cannot be rounded) cannot
+    // divide, and the condition then counts as met.
+    const auto wholeStep = [](float step) -> std::int64_t {
+        const double r = std::nearbyint(static_cast<double>(step));
+        return std::isfinite(r) && std::abs(r) < 9.0e18 ? static_cast<std::int64_t>(r) : 0;
+    };
+    const std::int64_t minor = wholeStep(minorStep);
+    const std::int64_t major = wholeStep(majorStep);
     const auto lastMb = static_cast<std::int64_t>(std::nearbyint(static_cast<double>(totalMb) + 1));
     const double visibleRight = m_picture.scaleWidth() + 2.0;
     for (std::int64_t m = 0; m <= lastMb; ++m) {
         const float x = static_cast<float>(m) * perMb + x1;
-        // A step that rounds to 0 cannot divide: the condition then counts as met.
-        const bool onMinor = !(minor != 0) || std::fmod(static_cast<double>(m), minor) == 0;
-        const bool onMajor = !(major != 0) || std::fmod(static_cast<double>(m), major) == 0 ||
-                             static_cast<double>(m) == static_cast<double>(totalMb);
+        const bool onMinor = minor == 0 || m % minor == 0;
+        const bool onMajor =
+            major == 0 || m % major == 0 || static_cast<double>(m) == static_cast<double>(totalMb);
         const bool inView = x >= -2.0f && x <= visibleRight;
         if (onMinor && inView)
             m_picture.line(x, y1, x, y1 + 5, kScaleColor);
