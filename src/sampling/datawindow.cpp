@@ -97,7 +97,12 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
     setTabOrder(Grid1, Label2);
 }
 
-frmData::~frmData() = default;
+frmData::~frmData()
+{
+    // The model leaves the grid when it goes, and the grid, a member, is destroyed
+    // before the window's children are: the model must go first.
+    delete m_model;
+}
 
 void frmData::formLoad()
 {
