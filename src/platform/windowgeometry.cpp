@@ -88,8 +88,13 @@ void WindowGeometry::setWidth(double twips)
     const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().x));
     m_knownMargins = frameMargins();
     const int inner = std::max(1, outer - m_knownMargins.left() - m_knownMargins.right());
+    // Remembered before resizing: the window's resize handler may set the width again,
+    // and then its value is the one that stands.
+    const std::uint64_t generation = ++m_generation;
+    m_width = {twips, outer, true};
     m_window->resize(inner, m_window->height());
-    m_width = {twips, m_window->width() + m_knownMargins.left() + m_knownMargins.right(), true};
+    if (generation == m_generation)
+        m_width.pixels = m_window->width() + m_knownMargins.left() + m_knownMargins.right();
 }
 
 void WindowGeometry::setHeight(double twips)
@@ -99,8 +104,11 @@ void WindowGeometry::setHeight(double twips)
     const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().y));
     m_knownMargins = frameMargins();
     const int inner = std::max(1, outer - m_knownMargins.top() - m_knownMargins.bottom());
+    const std::uint64_t generation = ++m_generation;
+    m_height = {twips, outer, true};
     m_window->resize(m_window->width(), inner);
-    m_height = {twips, m_window->height() + m_knownMargins.top() + m_knownMargins.bottom(), true};
+    if (generation == m_generation)
+        m_height.pixels = m_window->height() + m_knownMargins.top() + m_knownMargins.bottom();
 }
 
 void WindowGeometry::adoptFrameMargins()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <QMargins>
 #include <QObject>
 #include <QPointer>
@@ -48,6 +49,8 @@ private:
     QPointer<QWidget> m_window;
     Remembered m_left, m_top, m_width, m_height;
     QMargins m_knownMargins;
+    // Counts size changes, so that one made from inside another's resize wins.
+    std::uint64_t m_generation = 0;
 };
 
 } // namespace plenwick
