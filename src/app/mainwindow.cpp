@@ -460,7 +460,7 @@ void frmMain::Timer1_Timer()
 
     // 2. Let pending events run once. Only the outermost tick yields: a tick that
     // runs inside another's yield goes straight on.
-    if (m_tickDepth == 1) {
+    if (m_tickDepth == 1 && m_services.yieldOnTick) {
         yieldToEvents();
         if (!self || m_ending)
             return; // the program was ended meanwhile

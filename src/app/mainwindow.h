@@ -47,6 +47,8 @@ public:
         HelpPictureProvider helpPictures;
         // Shows the splash window at start-up.
         bool withSplash = true;
+        // Lets pending events run at the start of each memory tick.
+        bool yieldOnTick = true;
     };
 
     explicit frmMain(Services services);
