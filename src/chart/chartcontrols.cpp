@@ -80,7 +80,7 @@ void ChartControls::attachTo(PictureBox &picture) const
     picture.addLayer(&barOutline);
     picture.addLayer(&progLeader1);
     picture.addLayer(&progLeader2);
-    picture.addLayer(&progLabel);
+    picture.addLayer(&progLabel, true);
     picture.addLayer(&gridLabel);
 }
 

@@ -73,9 +73,12 @@ void ChartPlotter::beginScan()
 
 void ChartPlotter::endScan()
 {
-    if (m_scanDepth > 0 && --m_scanDepth == 0 && m_finishPending) {
-        m_finishPending = false;
-        drawEndFaceAndScale();
+    if (m_scanDepth > 0 && --m_scanDepth == 0) {
+        if (m_finishPending) {
+            m_finishPending = false;
+            drawEndFaceAndScale();
+        }
+        m_picture.notifyAccessibleChildrenChanged();
     }
 }
 

@@ -19,6 +19,15 @@ public:
     virtual void paint(QPainter &painter, const QRectF &exposed) const = 0;
     // The tooltip of the topmost visible element under `pos`, if any.
     virtual std::optional<QString> toolTipAt(QPointF) const { return std::nullopt; }
+
+    // What assistive technology is told of the visible elements: a name, a longer
+    // description and where each lies.
+    struct AccessibleItem {
+        QString name;
+        QString description;
+        QRectF bounds;
+    };
+    virtual void collectAccessibleItems(std::vector<AccessibleItem> &) const {}
 };
 
 // A set of like controls told apart by an index. Element 0 is the design-time
@@ -100,6 +109,15 @@ public:
             (void)pos;
         }
         return std::nullopt;
+    }
+
+    void collectAccessibleItems(std::vector<AccessibleItem> &items) const override
+    {
+        if constexpr (requires(const T &t) { t.caption(); }) {
+            forEachVisible([&](int, const T &item) {
+                items.push_back({item.caption(), item.toolTipText, item.bounds()});
+            });
+        }
     }
 
 private:

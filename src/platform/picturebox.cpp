@@ -1,10 +1,12 @@
 #include "picturebox.h"
 
+#include "pictureboxaccessible.h"
 #include "rasterline.h"
 #include "systemtext.h"
 
 #include <algorithm>
 #include <cmath>
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +19,7 @@ PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    installPictureBoxAccessibility();
     fitImage();
 }
 
@@ -60,10 +63,28 @@ void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
     rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
 }
 
-void PictureBox::addLayer(const ControlLayer *layer)
+void PictureBox::addLayer(const ControlLayer *layer, bool accessible)
 {
     m_layers.push_back(layer);
+    if (accessible)
+        m_accessibleLayers.push_back(layer);
     update();
+}
+
+std::vector<ControlLayer::AccessibleItem> PictureBox::accessibleItems() const
+{
+    std::vector<ControlLayer::AccessibleItem> items;
+    for (const ControlLayer *layer : m_accessibleLayers)
+        layer->collectAccessibleItems(items);
+    return items;
+}
+
+void PictureBox::notifyAccessibleChildrenChanged()
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&event);
 }
 
 QImage PictureBox::drawing() const

@@ -32,7 +32,14 @@ public:
     void line(double x1, double y1, double x2, double y2, VbColor color);
 
     // Controls are painted in the order they were added, each layer above the last.
-    void addLayer(const ControlLayer *layer);
+    // The elements of an `accessible` layer are told to assistive technology as the
+    // picture's children.
+    void addLayer(const ControlLayer *layer, bool accessible = false);
+
+    // The accessible children as they stand now, in layer and index order.
+    std::vector<ControlLayer::AccessibleItem> accessibleItems() const;
+    // Tells assistive technology that the children have changed.
+    void notifyAccessibleChildrenChanged();
 
     // The drawing (without the controls), one pixel per logical pixel.
     QImage drawing() const;
@@ -59,6 +66,7 @@ private:
     int m_scale = 1;
     VbColor m_backColor = kWhite;
     std::vector<const ControlLayer *> m_layers;
+    std::vector<const ControlLayer *> m_accessibleLayers;
 };
 
 } // namespace plenwick
