@@ -997,6 +997,11 @@ void TestChartPlotter::graduateLabelsAndTicks_data()
         << 20.0f << 4.0f << 0.5f << 4 << steps(0, 21, 1) << 21;
     QTest::newRow("major 0.4 -> 0: a label at every megabyte")
         << 24.4f << 4.0f << 0.4f << 4 << steps(0, 25, 1) << 25;
+    // A step that cannot be rounded: the condition counts as met.
+    QTest::newRow("major not a number: a label at every megabyte")
+        << 20.0f << 4.0f << std::numeric_limits<float>::quiet_NaN() << 4 << steps(0, 21, 1) << 21;
+    QTest::newRow("minor not a number: a short tick at every megabyte")
+        << 20.0f << std::numeric_limits<float>::quiet_NaN() << 10.0f << 0 << steps(0, 20, 10) << 21;
     QTest::newRow("total not on a major step")
         << 30.0f << 4.0f << 8.0f << 4 << steps(0, 24, 8) + QList<int>{30} << 31;
     QTest::newRow("minor 2.5 -> 2") << 20.0f << 2.5f << 10.0f << 2 << steps(0, 20, 10) << 21;
