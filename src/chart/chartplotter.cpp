@@ -264,12 +264,14 @@ void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float /*spar
         ++next;
     }
 
-    // Remove labels that an earlier call with more major ticks left behind.
-    for (std::int64_t j = next; j <= static_cast<std::int64_t>(std::nearbyint(totalMb)); ++j) {
-        const LabelControl *label = m_controls.gridLabel.find(static_cast<int>(j));
+    // Remove labels that an earlier call with more major ticks left behind, up to the
+    // first that is missing or hidden. (Not only up to TotalMb: a step that rounds to 0
+    // labels every megabyte up to TotalMb + 1, and that last label must go too.)
+    for (int j = next;; ++j) {
+        const LabelControl *label = m_controls.gridLabel.find(j);
         if (!label || !label->visible)
             break;
-        m_controls.gridLabel.unload(static_cast<int>(j));
+        m_controls.gridLabel.unload(j);
     }
     m_picture.update();
 }

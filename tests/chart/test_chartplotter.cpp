@@ -1108,6 +1108,15 @@ void TestChartPlotter::graduateWithFewerMajorTicksLeavesNoSurplusLabels()
     QCOMPARE(rig->controls.gridLabel.find(16)->caption(), u"256"_s);
     QVERIFY(rig->controls.gridLabel.find(16)->visible);
 
+    // A step that rounds to 0 labels every megabyte up to TotalMb + 1; a later call
+    // with fewer labels removes all of the surplus, the one past TotalMb included.
+    rig->plotter.graduate(20, 276, 900, 276, 0, 10.4f, 4, 0.4f);
+    QCOMPARE(rig->controls.gridLabel.count(), 12);
+    QCOMPARE(rig->controls.gridLabel.find(11)->caption(), u"11"_s);
+    rig->plotter.graduate(20, 276, 900, 276, 0, 10.4f, 4, 4.0f);
+    QCOMPARE(rig->controls.gridLabel.count(), 3);
+    QVERIFY(!rig->controls.gridLabel.exists(11));
+
     // And through plotProg, when the magnification drops.
     auto zoomed = standardRig(4);
     zoomed->plot(0, 100 * MiB);
