@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: CPack builds the .deb from the build folder, the
+# package is unpacked into a scratch root (no root rights, the machine's own packages are
+# left alone), its files, its dependencies and its desktop metadata are checked there, and
+# the unpacked program is started on a virtual display and ended with File > Exit.
+#
+# Run by ctest as `bash tests/e2e/package_deb.sh <build-folder> <app-id>`, after the build.
+# It is registered next to the install rules and the CPack settings (data/CMakeLists.txt),
+# which hand it the build folder, rather than found with the test_*.sh scripts, which only
+# get the path of the built program.
+# shellcheck source=SCRIPTDIR/lib.sh
+source "${E2E_LIB:-$(dirname "$0")/lib.sh}"
+E2E_NAME=package
+build=${1:?usage: package_deb.sh BUILD-FOLDER APP-ID}
+app_id=${2:?usage: package_deb.sh BUILD-FOLDER APP-ID}
+build=$(cd "$build" && pwd)
+
+for cmd in cpack dpkg-deb dpkg-query desktop-file-validate appstreamcli file readelf; do
+    command -v "$cmd" >/dev/null ||
+        e2e_fail "$cmd is not installed (run 'make deps' or install cmake dpkg-dev desktop-file-utils appstream file binutils)"
+done
+[[ -f $build/CPackConfig.cmake ]] || e2e_fail "$build is not a configured build folder"
+
+# 1. Build the package into a folder of our own, so nothing lands in the build folder.
+out=$E2E_TMP/package
+mkdir -p "$out"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$E2E_TMP/cpack.log" 2>&1 ||
+    e2e_fail "cpack failed: $(tail -n 20 "$E2E_TMP/cpack.log")"
+debs=("$out"/*.deb)
+if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+    e2e_fail "cpack made no single .deb: ${debs[*]}"
+fi
+deb=${debs[0]}
+e2e_log "built $(basename "$deb")"
+
+# 2. The control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ $(field Package) == plenwick ]] || e2e_fail "package name is '$(field Package)'"
+[[ $(field Architecture) == "$(dpkg --print-architecture)" ]] ||
+    e2e_fail "architecture '$(field Architecture)' is not this machine's"
+depends=$(field Depends)
+e2e_log "Depends: $depends"
+# Every Qt library the program links, and the platform plugin it cannot show a window
+# without, by their Debian package names.
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+    grep -Eq "(^|[ ,|])$needed( |,|$)" <<<"$depends" || e2e_fail "Depends does not name $needed"
+done
+# Each dependency is a real package that this machine has in a version that satisfies it
+# (a misspelt or impossible dependency would make the package uninstallable).
+IFS=, read -ra groups <<<"$depends"
+for group in "${groups[@]}"; do
+    met=""
+    IFS='|' read -ra alternatives <<<"$group"
+    for alt in "${alternatives[@]}"; do
+        [[ $alt =~ ^[[:space:]]*([a-z0-9][a-z0-9.+-]*)(:[a-z0-9]+)?[[:space:]]*(\(([<>=]+)[[:space:]]*([^\)]+)\))?[[:space:]]*$ ]] ||
+            e2e_fail "cannot read the dependency '$alt'"
+        name=${BASH_REMATCH[1]} op=${BASH_REMATCH[4]} version=${BASH_REMATCH[5]}
+        installed=$(dpkg-query -W -f '${Status}\t${Version}' "$name" 2>/dev/null) || continue
+        [[ $installed == "install ok installed"$'\t'* ]] || continue
+        if [[ -z $op ]] || dpkg --compare-versions "${installed#*$'\t'}" "$op" "$version"; then
+            met=$name
+            break
+        fi
+    done
+    [[ -n $met ]] || e2e_fail "the dependency '${group# }' is not met on this machine"
+done
+
+# 3. Unpack into the scratch root; the files are where the desktop looks for them.
+root=$E2E_TMP/root
+dpkg-deb -x "$deb" "$root"
+desktop=usr/share/applications/$app_id.desktop
+metainfo=usr/share/metainfo/$app_id.metainfo.xml
+svg=usr/share/icons/hicolor/scalable/apps/$app_id.svg
+png48=usr/share/icons/hicolor/48x48/apps/$app_id.png
+for path in usr/bin/plenwick "$desktop" "$metainfo" "$svg" "$png48"; do
+    [[ -f $root/$path ]] || e2e_fail "the package lacks /$path: $(dpkg-deb -c "$deb" | awk '{print $NF}')"
+done
+[[ -x $root/usr/bin/plenwick ]] || e2e_fail "/usr/bin/plenwick is not executable"
+# (Outputs are read whole before they are matched: `grep -q` in a pipe may end early and
+# fail the writer with SIGPIPE under pipefail.)
+kind=$(file -b "$root/$png48")
+[[ $kind == "PNG image data, 48 x 48,"* ]] || e2e_fail "the 48x48 icon is $kind"
+kind=$(file -b "$root/$svg")
+[[ $kind == SVG* ]] || e2e_fail "the scalable icon is $kind"
+# The installed program looks for its libraries in the system's folders only.
+dynamic=$(readelf -d "$root/usr/bin/plenwick")
+! grep -E '\((RPATH|RUNPATH)\)' <<<"$dynamic" >/dev/null ||
+    e2e_fail "the installed program keeps a library path: $(grep -E 'RPATH|RUNPATH' <<<"$dynamic")"
+
+# 4. The installed desktop entry and metadata pass Debian's validators; validate-tree also
+# checks that the metadata's launchable is the desktop entry installed beside it.
+desktop-file-validate "$root/$desktop" || e2e_fail "desktop-file-validate rejects /$desktop"
+appstreamcli validate --no-net --pedantic "$root/$metainfo" >"$E2E_TMP/appstream.log" 2>&1 ||
+    e2e_fail "appstreamcli validate rejects /$metainfo: $(cat "$E2E_TMP/appstream.log")"
+appstreamcli validate-tree --no-net --strict "$root" >"$E2E_TMP/appstream-tree.log" 2>&1 ||
+    e2e_fail "appstreamcli validate-tree rejects the installed tree: $(cat "$E2E_TMP/appstream-tree.log")"
+
+# The entry's Exec runs the installed program and its Icon names the installed icon.
+entry_key() { awk -F= -v key="$1" '/^\[/{group=$0} group=="[Desktop Entry]" && $1==key {sub(/^[^=]*=/, ""); print; exit}' "$root/$desktop"; }
+exec_line=$(entry_key Exec)
+read -r exec_command _ <<<"$exec_line"
+[[ -n $exec_command && $exec_command != */* ]] ||
+    e2e_fail "Exec '$exec_line' should name the program for the search path, not a path"
+resolved=$(PATH=$root/usr/bin:/usr/bin:/bin command -v "$exec_command") || true
+[[ $resolved == "$root/usr/bin/plenwick" ]] ||
+    e2e_fail "Exec '$exec_line' does not run the installed /usr/bin/plenwick (found '$resolved')"
+icon=$(entry_key Icon)
+[[ $icon == "$app_id" ]] || e2e_fail "Icon is '$icon', the installed icons are named $app_id"
+for theme_file in "$svg" "$png48"; do
+    [[ $(basename "${theme_file%.*}") == "$icon" ]] || e2e_fail "/$theme_file is not the icon '$icon'"
+done
+
+# 5. Start the installed program, as the desktop would through the entry's Exec, and end it.
+e2e_start_display
+e2e_start_program "$resolved"
+main=$(e2e_wait_window '^Plenwick$' 30)
+# It is the unpacked program that runs, on the system's libraries, nothing from the build.
+[[ $(readlink "/proc/$E2E_PID/exe") == "$root/usr/bin/plenwick" ]] ||
+    e2e_fail "the running program is $(readlink "/proc/$E2E_PID/exe")"
+! grep -F "$build/" "/proc/$E2E_PID/maps" >/dev/null ||
+    e2e_fail "the installed program loaded files from the build folder: $(grep -F "$build/" "/proc/$E2E_PID/maps" | awk '{print $NF}' | sort -u)"
+# The window carries the application icon for the task bar and the window switcher.
+icon_property=$(xprop -id "$main" -len 64 _NET_WM_ICON)
+[[ $icon_property == "_NET_WM_ICON(CARDINAL) = "* ]] ||
+    e2e_fail "the main window has no icon: $icon_property"
+e2e_log "main window $main: $(xprop -id "$main" WM_CLASS)"
+
+e2e_key "$main" ctrl+x
+e2e_wait_exit "$E2E_PID" 20 || e2e_fail "the installed program did not end on Ctrl+X"
+[[ $E2E_EXIT_STATUS == 0 ]] || e2e_fail "the installed program ended with status $E2E_EXIT_STATUS"
+e2e_log "the .deb installs, validates, starts and ends cleanly"
