@@ -4,20 +4,27 @@
 //   PlatformSnapshot: LinuxProcessSource on /proc, the memory status once, the process
 //     list, and for each process: open, enumModules, workingSetSize, moduleBaseName,
 //     moduleFileName, close.
-//   ReferenceReader: the floor, written as plainly as it can be: opendir /proc, for each
+//   ScanOrderSnapshot: the same, stopping where the scan stops (no handle, or no name),
+//     for what a refresh really costs.
+//   Reference: the floor, written as plainly as it can be: opendir /proc, for each
 //     numeric entry readlink <pid>/exe and open/read/close <pid>/statm, meminfo once.
+//   PairedRatio: PlatformSnapshot and Reference in turns, each right after the other,
+//     so that both see the same processes and the same load; its counters are the
+//     ratios of their real and CPU (user + kernel) times per process.
 //
-// After the runs it prints the ratios of the two medians (real time, and CPU time, which
-// counts the time spent in the kernel and is steadier on a busy machine); the snapshot
-// should stay within 1.25 times the floor. Run it on an otherwise idle machine, for example
-//   bench_processsource --benchmark_min_time=0.5
+// After the runs it prints the medians per process and the median paired ratio; the
+// snapshot should stay within 1.25 times the floor. Processes come and go on a busy
+// machine, so the paired ratio is the figure to trust there.
+//   bench_processsource --benchmark_enable_random_interleaving=true
 
 #include "platform/linuxprocesssource.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -38,36 +45,35 @@ void setProcessCounters(benchmark::State &state, std::size_t processes)
                                                   benchmark::Counter::kInvert);
 }
 
-void PlatformSnapshot(benchmark::State &state)
+// One snapshot through the platform source; returns the number of identifiers listed.
+// In scan order it stops where the scan stops: no handle, or no name.
+std::size_t takeSnapshot(LinuxProcessSource &source, std::vector<ProcessId> &ids, bool scanOrder)
 {
-    LinuxProcessSource source;
-    std::vector<ProcessId> ids(1024);
-    std::size_t processes = 0;
-    for (auto _ : state) {
-        const std::optional<MemoryStatus> memory = source.memoryStatus();
-        const std::size_t count = source.enumProcesses(ids) / sizeof(ProcessId);
-        ByteCount sizes = 0;
-        qsizetype characters = 0;
-        int named = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::unique_ptr<ProcessHandle> handle = source.openProcess(ids[i]);
-            if (!handle)
-                continue;
-            named += handle->enumModules() ? 1 : 0;
-            if (const std::optional<ByteCount> size = handle->workingSetSize())
-                sizes += *size;
-            if (const std::optional<QString> name = handle->moduleBaseName())
-                characters += name->size();
-            if (const std::optional<QString> name = handle->moduleFileName())
-                characters += name->size();
-        }
-        benchmark::DoNotOptimize(memory);
-        benchmark::DoNotOptimize(sizes);
-        benchmark::DoNotOptimize(characters);
-        benchmark::DoNotOptimize(named);
-        processes = count;
+    const std::optional<MemoryStatus> memory = source.memoryStatus();
+    const std::size_t count = source.enumProcesses(ids) / sizeof(ProcessId);
+    ByteCount sizes = 0;
+    qsizetype characters = 0;
+    int named = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::unique_ptr<ProcessHandle> handle = source.openProcess(ids[i]);
+        if (!handle)
+            continue;
+        const bool modules = handle->enumModules();
+        if (scanOrder && !modules)
+            continue;
+        named += modules ? 1 : 0;
+        if (const std::optional<ByteCount> size = handle->workingSetSize())
+            sizes += *size;
+        if (const std::optional<QString> name = handle->moduleBaseName())
+            characters += name->size();
+        if (const std::optional<QString> name = handle->moduleFileName())
+            characters += name->size();
     }
-    setProcessCounters(state, processes);
+    benchmark::DoNotOptimize(memory);
+    benchmark::DoNotOptimize(sizes);
+    benchmark::DoNotOptimize(characters);
+    benchmark::DoNotOptimize(named);
+    return count;
 }
 
 long long meminfoKilobytes(const char *text, const char *key)
@@ -76,26 +82,23 @@ long long meminfoKilobytes(const char *text, const char *key)
     return line ? std::strtoll(line + std::strlen(key), nullptr, 10) : -1;
 }
 
-void ReferenceReader(benchmark::State &state)
-{
-    char link[4096];
-    char statm[256];
-    char meminfo[16384];
-    char path[64] = "/proc/";
-    constexpr std::size_t Prefix = 6; // "/proc/"
-    std::size_t processes = 0;
-    for (auto _ : state) {
+// The floor: the same facts read as plainly as can be. Returns the number of
+// identifiers, counting the idle task as the platform source does.
+class ReferenceReader {
+public:
+    std::size_t read()
+    {
         long long total = -1;
         long long available = -1;
         if (const int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC); fd >= 0) {
-            const ssize_t n = ::read(fd, meminfo, sizeof meminfo - 1);
+            const ssize_t n = ::read(fd, m_meminfo, sizeof m_meminfo - 1);
             ::close(fd);
-            meminfo[n > 0 ? n : 0] = '\0';
-            total = meminfoKilobytes(meminfo, "MemTotal:");
-            available = meminfoKilobytes(meminfo, "MemAvailable:");
+            m_meminfo[n > 0 ? n : 0] = '\0';
+            total = meminfoKilobytes(m_meminfo, "MemTotal:");
+            available = meminfoKilobytes(m_meminfo, "MemAvailable:");
         }
 
-        std::size_t count = 1; // the idle task, as the platform counts it
+        std::size_t count = 1;
         unsigned long long sizes = 0;
         std::size_t characters = 0;
         DIR *dir = ::opendir("/proc");
@@ -107,21 +110,20 @@ void ReferenceReader(benchmark::State &state)
             if (std::strspn(name, "0123456789") != length)
                 continue;
             ++count;
-            std::memcpy(path + Prefix, name, length);
+            std::memcpy(m_path + Prefix, name, length);
 
-            std::memcpy(path + Prefix + length, "/exe", 5);
-            const ssize_t linkLength = ::readlink(path, link, sizeof link);
+            std::memcpy(m_path + Prefix + length, "/exe", 5);
+            const ssize_t linkLength = ::readlink(m_path, m_link, sizeof m_link);
             if (linkLength > 0)
                 characters += std::size_t(linkLength);
 
-            std::memcpy(path + Prefix + length, "/statm", 7);
-            if (const int fd = ::open(path, O_RDONLY | O_CLOEXEC); fd >= 0) {
-                const ssize_t n = ::read(fd, statm, sizeof statm - 1);
+            std::memcpy(m_path + Prefix + length, "/statm", 7);
+            if (const int fd = ::open(m_path, O_RDONLY | O_CLOEXEC); fd >= 0) {
+                const ssize_t n = ::read(fd, m_statm, sizeof m_statm - 1);
                 ::close(fd);
                 if (n > 0) {
-                    statm[n] = '\0';
-                    const char *resident = std::strchr(statm, ' ');
-                    if (resident)
+                    m_statm[n] = '\0';
+                    if (const char *resident = std::strchr(m_statm, ' '))
                         sizes += std::strtoull(resident + 1, nullptr, 10) * 4096;
                 }
             }
@@ -132,9 +134,86 @@ void ReferenceReader(benchmark::State &state)
         benchmark::DoNotOptimize(available);
         benchmark::DoNotOptimize(sizes);
         benchmark::DoNotOptimize(characters);
-        processes = count;
+        return count;
     }
+
+private:
+    static constexpr std::size_t Prefix = 6; // "/proc/"
+    char m_path[64] = "/proc/";
+    char m_link[4096];
+    char m_statm[256];
+    char m_meminfo[16384];
+};
+
+void PlatformSnapshot(benchmark::State &state)
+{
+    LinuxProcessSource source;
+    std::vector<ProcessId> ids(1024);
+    std::size_t processes = 0;
+    for (auto _ : state)
+        processes = takeSnapshot(source, ids, false);
     setProcessCounters(state, processes);
+}
+
+void ScanOrderSnapshot(benchmark::State &state)
+{
+    LinuxProcessSource source;
+    std::vector<ProcessId> ids(1024);
+    std::size_t processes = 0;
+    for (auto _ : state)
+        processes = takeSnapshot(source, ids, true);
+    setProcessCounters(state, processes);
+}
+
+void Reference(benchmark::State &state)
+{
+    ReferenceReader reader;
+    std::size_t processes = 0;
+    for (auto _ : state)
+        processes = reader.read();
+    setProcessCounters(state, processes);
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// The snapshot and the floor one right after the other, in turns, so that both see the
+// same processes and the same load: the ratios of their summed times.
+void PairedRatio(benchmark::State &state)
+{
+    LinuxProcessSource source;
+    std::vector<ProcessId> ids(1024);
+    ReferenceReader reader;
+    double snapshotReal = 0, snapshotCpu = 0, referenceReal = 0, referenceCpu = 0;
+    double snapshotProcesses = 0, referenceProcesses = 0;
+    bool snapshotFirst = false;
+    for (auto _ : state) {
+        snapshotFirst = !snapshotFirst;
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool snapshot = (turn == 0) == snapshotFirst;
+            const auto realStart = std::chrono::steady_clock::now();
+            const double cpuStart = threadCpuSeconds();
+            const std::size_t count = snapshot ? takeSnapshot(source, ids, false) : reader.read();
+            const double cpu = threadCpuSeconds() - cpuStart;
+            const double real =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
+            (snapshot ? snapshotReal : referenceReal) += real;
+            (snapshot ? snapshotCpu : referenceCpu) += cpu;
+            (snapshot ? snapshotProcesses : referenceProcesses) += double(count);
+        }
+    }
+    // Per process: the snapshot takes at most 1024 identifiers, the floor takes all.
+    const auto ratio = [&](double snapshotTime, double referenceTime) {
+        return referenceTime > 0 && snapshotProcesses > 0
+                   ? (snapshotTime / snapshotProcesses) / (referenceTime / referenceProcesses)
+                   : 0.0;
+    };
+    state.counters["real_ratio"] = ratio(snapshotReal, referenceReal);
+    state.counters["cpu_ratio"] = ratio(snapshotCpu, referenceCpu);
 }
 
 BENCHMARK(PlatformSnapshot)
@@ -142,7 +221,17 @@ BENCHMARK(PlatformSnapshot)
     ->UseRealTime()
     ->Repetitions(15)
     ->ReportAggregatesOnly(true);
-BENCHMARK(ReferenceReader)
+BENCHMARK(ScanOrderSnapshot)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(Reference)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Repetitions(15)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(PairedRatio)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime()
     ->Repetitions(15)
@@ -154,28 +243,39 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs) {
-            if (run.aggregate_name == "median") {
-                realTime[run.run_name.function_name] = run.GetAdjustedRealTime();
-                cpuTime[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            // Per process, since processes come and go between the two runs.
+            const auto processes = run.counters.find("processes");
+            if (run.aggregate_name == "median" && processes != run.counters.end() &&
+                processes->second.value > 0) {
+                const std::string &name = run.run_name.function_name;
+                realTime[name] = run.GetAdjustedRealTime() / processes->second.value;
+                cpuTime[name] = run.GetAdjustedCPUTime() / processes->second.value;
+            }
+            if (run.aggregate_name == "median" && run.run_name.function_name == "PairedRatio") {
+                pairedReal = run.counters.at("real_ratio").value;
+                pairedCpu = run.counters.at("cpu_ratio").value;
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
-    // Prints "median <what> PlatformSnapshot / ReferenceReader: <ratio>".
+    // Prints the medians per process of the snapshot and the floor, and their ratio.
     static void printRatio(const char *what, const std::map<std::string, double> &medians)
     {
         const auto snapshot = medians.find("PlatformSnapshot");
-        const auto reference = medians.find("ReferenceReader");
+        const auto reference = medians.find("Reference");
         if (snapshot != medians.end() && reference != medians.end() && reference->second > 0) {
-            std::printf("median %s PlatformSnapshot / ReferenceReader: %.3f (target at most "
-                        "1.25)\n",
-                        what, snapshot->second / reference->second);
+            std::printf("median %s per process: PlatformSnapshot %.2f us, Reference %.2f us, "
+                        "ratio %.3f\n",
+                        what, snapshot->second, reference->second,
+                        snapshot->second / reference->second);
         }
     }
 
     std::map<std::string, double> realTime;
     std::map<std::string, double> cpuTime;
+    double pairedReal = 0;
+    double pairedCpu = 0;
 };
 
 } // namespace
@@ -192,5 +292,10 @@ int main(int argc, char **argv)
     std::printf("\n");
     MedianReporter::printRatio("real time", reporter.realTime);
     MedianReporter::printRatio("CPU time", reporter.cpuTime);
+    if (reporter.pairedReal > 0) {
+        std::printf("median paired ratio PlatformSnapshot / Reference: real time %.3f, CPU time "
+                    "%.3f (target at most 1.25)\n",
+                    reporter.pairedReal, reporter.pairedCpu);
+    }
     return 0;
 }
