@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# The program's own CPU cost per refresh, beside top's on the same processes.
+#
+#   bash bench/cost.sh <path-to-plenwick>
+#
+# Starts the real program (on Xvfb with openbox when there is no $DISPLAY) with a fresh
+# settings folder that holds "Every 1 Seconds", waits for the main window and lets it
+# settle, then measures twice: with the machine's processes as they are, and with
+# COST_SLEEPERS (1000) extra sleeping processes that this script starts and ends by their
+# ids. Each measurement runs `top -b -d 1 -n 21` beside the program and reads, over the same
+# 20 seconds, the CPU time (utime + stime of /proc/<pid>/stat) of both:
+#
+#   program ms/tick   its CPU time over the period / the period in seconds (one tick a second)
+#   top ms/refresh    top's whole CPU time / 20 (its first of 21 refreshes comes at start-up);
+#                     "steady" leaves out the start-up and that first refresh
+#
+# The target is a program cost per tick at most top's per refresh at both scales.
+#
+# Environment: COST_TICKS (20), COST_SLEEPERS (1000), COST_SETTLE (3, seconds after the main
+# window appears or after the sleepers have started), COST_STRICT=1 to end with status 3 when
+# the target is missed. Ends with status 1 on any error; everything started here (Xvfb,
+# openbox, the program, top, the sleepers) is ended however the script ends.
+
+# shellcheck disable=SC2034  # the E2E_ settings are read by lib.sh
+E2E_NAME=cost
+E2E_ARTIFACT_DIR=${E2E_ARTIFACT_DIR:-${TMPDIR:-/tmp}} # where a failure leaves its screenshot
+# shellcheck source-path=SCRIPTDIR source=../tests/e2e/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/lib.sh"
+
+TICKS=${COST_TICKS:-20}
+SLEEPER_COUNT=${COST_SLEEPERS:-1000}
+SETTLE=${COST_SETTLE:-3}
+CLK_TCK=$(getconf CLK_TCK)
+SLEEPERS=() # the sleeping processes started here, ended by these ids alone
+
+(($# == 1)) || {
+    echo "usage: bash $0 <path-to-plenwick>" >&2
+    exit 1
+}
+program=$(realpath -e "$1" 2>/dev/null) || e2e_fail "no such program: $1"
+[[ -x $program ]] || e2e_fail "not an executable program: $program"
+[[ $TICKS =~ ^[1-9][0-9]*$ && $SLEEPER_COUNT =~ ^[0-9]+$ && $SETTLE =~ ^[0-9]+$ ]] ||
+    e2e_fail "COST_TICKS, COST_SLEEPERS and COST_SETTLE must be whole numbers"
+command -v top >/dev/null || e2e_fail "top is not installed (procps)"
+export TERM=${TERM:-dumb} # top wants one even in batch mode
+
+# ---- The sleepers -------------------------------------------------------------------
+
+# Ends exactly the sleepers started here: each recorded id that is still a child of this
+# shell running sleep (so never an id the system has given to another process since).
+stop_sleepers()
+{
+    ((${#SLEEPERS[@]})) || return 0
+    local pid stat ppid mine=()
+    for pid in "${SLEEPERS[@]}"; do
+        stat=$(<"/proc/$pid/stat") 2>/dev/null || continue
+        [[ $stat == "$pid (sleep) "* ]] || continue
+        stat=${stat##*) }
+        read -r _ ppid _ <<<"$stat"
+        [[ $ppid == "$$" ]] && mine+=("$pid")
+    done
+    if ((${#mine[@]})); then
+        kill -TERM "${mine[@]}" 2>/dev/null || true
+        wait "${mine[@]}" 2>/dev/null || true
+    fi
+    SLEEPERS=()
+    # The watchdog of lib.sh no longer needs to know them.
+    printf '%s\n' "${E2E_PIDS[@]}" >"$E2E_TMP/pids"
+}
+
+# shellcheck disable=SC2317  # run by the EXIT trap
+cost_cleanup()
+{
+    local status=$?
+    set +e
+    stop_sleepers
+    (exit "$status")
+    e2e_cleanup # ends the program, openbox and Xvfb, and exits with $status
+}
+trap cost_cleanup EXIT
+
+# Starts N sleeping processes, recording their ids (also for the watchdog of lib.sh, which
+# ends them should this script be killed outright).
+start_sleepers()
+{
+    local n=$1 i
+    for ((i = 0; i < n; i++)); do
+        # shellcheck disable=SC2217  # detached from our terminal and pipes
+        sleep 10000 </dev/null >/dev/null 2>&1 &
+        SLEEPERS+=("$!")
+        echo "$!" >>"$E2E_TMP/pids"
+    done
+}
+
+# ---- Readings -----------------------------------------------------------------------
+
+# cpu_ticks PID: utime + stime of the process (all its threads), in clock ticks.
+cpu_ticks()
+{
+    local stat fields
+    stat=$(<"/proc/$1/stat") 2>/dev/null || return 1
+    read -ra fields <<<"${stat##*) }" # fields[0] is field 3 of stat (the state)
+    echo $((fields[11] + fields[12]))
+}
+
+# thread_ns PID: the CPU time of the process's live threads in nanoseconds (schedstat), a
+# finer reading than clock ticks.
+thread_ns()
+{
+    local f line total=0
+    for f in /proc/"$1"/task/*/schedstat; do
+        read -r line _ <"$f" 2>/dev/null || continue
+        total=$((total + line))
+    done
+    echo "$total"
+}
+
+process_count()
+{
+    local entries=(/proc/[0-9]*)
+    echo "${#entries[@]}"
+}
+
+now_ns() { date +%s%N; }
+
+program_alive() { e2e_alive "$E2E_PID" || e2e_fail "the program (process $E2E_PID) has ended"; }
+
+# ---- One measurement ------------------------------------------------------------------
+
+RESULTS=()
+NOTES=()
+
+# measure LABEL: the program's and top's CPU over the same TICKS seconds.
+measure()
+{
+    local label=$1 i
+    local p0 p1 n0 n1 t0 t1 x0 x1 top_pid top_first top_total procs wrapper
+    local status top_ms pidfile=$E2E_TMP/top.pid donefile=$E2E_TMP/top.done
+    rm -f "$pidfile" "$donefile"
+    program_alive
+
+    p0=$(cpu_ticks "$E2E_PID")
+    n0=$(thread_ns "$E2E_PID")
+    x0=$( [[ -n $E2E_XVFB_PID ]] && cpu_ticks "$E2E_XVFB_PID" || echo 0)
+    t0=$(now_ns)
+    # top runs as the only child of a small shell: once top has ended and been reaped, that
+    # shell's cutime + cstime (fields 16, 17 of its stat) are top's whole CPU time; its
+    # `times` gives the same to the millisecond.
+    bash -c 'top -b -d 1 -n "$2" </dev/null >/dev/null 2>"$1.err" &
+             echo $! >"$1"
+             wait $!; status=$?
+             times >"$1.times"
+             read -r stat <"/proc/$$/stat"; read -ra f <<<"${stat##*) }"
+             echo "$status $((f[13] + f[14]))" >"$1.tmp" && mv "$1.tmp" "$3"' \
+        cost-top "$pidfile" $((TICKS + 1)) "$donefile" &
+    wrapper=$!
+    e2e_track "$wrapper"
+    for ((i = 0; i < 50; i++)); do
+        [[ -s $pidfile ]] && break
+        sleep 0.1
+    done
+    top_pid=$(<"$pidfile") || e2e_fail "top did not start"
+    e2e_track "$top_pid"
+
+    # After its start-up and first refresh: the steady part begins.
+    sleep 0.5
+    top_first=$(cpu_ticks "$top_pid") || e2e_fail "top ended early: $(cat "$pidfile.err")"
+    procs=$(process_count)
+
+    for ((i = 0; i < (TICKS + 30) * 10; i++)); do
+        [[ -s $donefile ]] && break
+        sleep 0.1
+    done
+    [[ -s $donefile ]] || e2e_fail "top did not finish $((TICKS + 1)) refreshes in $((TICKS + 30))s"
+    p1=$(cpu_ticks "$E2E_PID") || e2e_fail "the program (process $E2E_PID) has ended"
+    n1=$(thread_ns "$E2E_PID")
+    x1=$( [[ -n $E2E_XVFB_PID ]] && cpu_ticks "$E2E_XVFB_PID" || echo 0)
+    t1=$(now_ns)
+    read -r status top_total <"$donefile"
+    [[ $status == 0 ]] || e2e_fail "top ended with status $status: $(cat "$pidfile.err")"
+    e2e_wait_exit "$wrapper" 5 || true
+    e2e_untrack "$top_pid"
+    # Second line of `times`: the children's user and system time, e.g. "0m0.052s 0m0.031s".
+    top_ms=$(awk 'NR == 2 { split($1 " " $2, t, /[ms ]+/); print 1000 * (60 * t[1] + t[2] + 60 * t[3] + t[4]) }' \
+        "$pidfile.times") || top_ms=0
+
+    RESULTS+=("$label $procs $((p1 - p0)) $((n1 - n0)) $((t1 - t0)) $top_total $top_first $((x1 - x0)) $top_ms")
+    e2e_log "$label: $procs processes, program $((p1 - p0)) ticks, top $top_total ticks"
+}
+
+# ---- Run --------------------------------------------------------------------------------
+
+if [[ -n ${DISPLAY:-} ]]; then
+    # shellcheck disable=SC2034  # read by lib.sh
+    E2E_DISPLAY=$DISPLAY # use the display we are on
+else
+    e2e_start_display
+fi
+
+mkdir -p "$E2E_CONFIG_HOME/Plenwick"
+cat >"$E2E_CONFIG_HOME/Plenwick/Plenwick.ini" <<'EOF'
+[Preferences]
+OptRefresh1=False
+OptRefresh2=True
+OptRefresh3=False
+RefreshInterval1=1
+EOF
+
+e2e_start_program "$program"
+e2e_wait_window '^Plenwick$' 60 >/dev/null || e2e_fail "the main window did not appear"
+sleep "$SETTLE" # start-up runs a few extra ticks and layouts
+measure "as-is"
+
+if ((SLEEPER_COUNT > 0)); then
+    e2e_log "starting $SLEEPER_COUNT sleeping processes"
+    start_sleepers "$SLEEPER_COUNT"
+    sleep "$SETTLE" # the first ticks after them grow the chart and the table
+    measure "+$SLEEPER_COUNT"
+    stop_sleepers
+fi
+program_alive
+
+# ---- Report -------------------------------------------------------------------------------
+
+missed=0
+echo
+echo "Plenwick's CPU per refresh beside top's ($TICKS ticks of 1 s, $(date -u '+%Y-%m-%d %H:%M UTC'),"
+echo "$(nproc) CPUs, load average $(cut -d' ' -f1-3 /proc/loadavg); CPU time in clock ticks of $((1000 / CLK_TCK)) ms)"
+echo
+printf '%-7s  %9s  %10s  %15s  %14s  %16s  %6s\n' run processes "prog reads" "program ms/tick" \
+    "top ms/refresh" "(steady: top)" ratio
+for row in "${RESULTS[@]}"; do
+    read -r label procs pticks pns wall top_total top_first xticks top_ms <<<"$row"
+    reads=$((procs + 1 > 1024 ? 1024 : procs + 1))
+    read -r pms pns_ms tms tsteady ratio xms tfine rfine < <(awk -v pt="$pticks" -v pn="$pns" \
+        -v w="$wall" -v tt="$top_total" -v tf="$top_first" -v x="$xticks" -v hz="$CLK_TCK" \
+        -v n="$TICKS" -v tm="$top_ms" 'BEGIN {
+            s = w / 1e9                      # the period, seconds = ticks at 1 s
+            pms = pt * 1000 / hz / s
+            tms = tt * 1000 / hz / n
+            pfine = pn / 1e6 / s
+            tfine = tm / n
+            printf "%.2f %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n", pms, pfine, tms,
+                   (tt - tf) * 1000 / hz / n, (tms > 0 ? pms / tms : 0), x * 1000 / hz / s,
+                   tfine, (tfine > 0 ? pfine / tfine : 0) }')
+    printf '%-7s  %9d  %10s  %15s  %14s  %16s  %6s\n' "$label" "$procs" "$reads ids" "$pms" "$tms" \
+        "$tsteady" "$ratio"
+    awk -v p="$pms" -v t="$tms" 'BEGIN { exit !(p > t) }' && missed=1
+    NOTES+=("$label: to the millisecond, program $pns_ms ms/tick (its threads' schedstat), top $tfine ms/refresh (rusage), ratio $rfine${E2E_XVFB_PID:+; Xvfb $xms ms/tick meanwhile}")
+done
+echo
+echo "processes: numeric entries of /proc while top ran (top itself included); top reads them all."
+echo "program:   identifiers its process scan reads: id 0 and the lowest-numbered processes, at"
+echo "           most 1024 by design, so at ~1 070 processes it reads 1024 while top reads all."
+echo "ratio:     program ms/tick / top ms/refresh; the target is at most 1 at both scales."
+for note in "${NOTES[@]}"; do echo "note:      $note"; done
+if ((missed)); then
+    echo "RESULT: target missed (the program costs more per refresh than top)"
+    [[ ${COST_STRICT:-0} == 1 ]] && exit 3
+else
+    echo "RESULT: target met (the program costs at most what top does per refresh)"
+fi
+exit 0
