@@ -36,10 +36,26 @@ void ShapeControl::paint(QPainter &painter) const
 
 LabelControl::LabelControl() : m_font(std::make_shared<const FontInfo>(QFont())) {}
 
+LabelControl::CaptionLayout &LabelControl::FontInfo::layoutOf(const QString &caption) const
+{
+    auto it = captions.find(caption);
+    if (it == captions.end()) {
+        // Bounded: a long run with ever new captions must not grow without end.
+        if (captions.size() >= 8192)
+            captions.clear();
+        CaptionLayout layout;
+        layout.width = static_cast<float>(metrics.horizontalAdvance(caption));
+        layout.text.setTextFormat(Qt::PlainText); // markup in a caption shows as it is
+        layout.text.setText(caption);
+        layout.text.setPerformanceHint(QStaticText::AggressiveCaching);
+        it = captions.insert(caption, layout);
+    }
+    return *it;
+}
+
 void LabelControl::setCaption(const QString &caption)
 {
     m_caption = caption;
-    m_layoutStale = true;
     if (m_autoSize)
         fitToCaption();
 }
@@ -47,7 +63,6 @@ void LabelControl::setCaption(const QString &caption)
 void LabelControl::setFont(const QFont &font)
 {
     m_font = std::make_shared<const FontInfo>(font);
-    m_layoutStale = true;
     if (m_autoSize)
         fitToCaption();
 }
@@ -68,7 +83,7 @@ void LabelControl::setSize(float width, float height)
 
 void LabelControl::fitToCaption()
 {
-    m_width = static_cast<float>(m_font->metrics.horizontalAdvance(m_caption));
+    m_width = m_font->layoutOf(m_caption).width;
     m_height = static_cast<float>(m_font->metrics.height());
 }
 
@@ -79,15 +94,12 @@ void LabelControl::paint(QPainter &painter) const
     if (!enabled)
         color = QGuiApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
     painter.setPen(color);
-    if (m_layoutStale) {
-        // Plain text: a caption that looks like markup is shown as it is.
-        m_layout.setTextFormat(Qt::PlainText);
-        m_layout.setText(m_caption);
-        m_layout.setPerformanceHint(QStaticText::AggressiveCaching);
-        m_layout.prepare(QTransform(), m_font->font);
-        m_layoutStale = false;
+    CaptionLayout &layout = m_font->layoutOf(m_caption);
+    if (!layout.prepared) {
+        layout.text.prepare(QTransform(), m_font->font);
+        layout.prepared = true;
     }
-    painter.drawStaticText(QPointF(left, top), m_layout);
+    painter.drawStaticText(QPointF(left, top), layout.text);
 }
 
 } // namespace plenwick

@@ -5,6 +5,7 @@
 #include <memory>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPointF>
 #include <QRectF>
 #include <QStaticText>
@@ -69,17 +70,23 @@ public:
     QRectF bounds() const { return {left, top, m_width, m_height}; }
 
 private:
+    // A caption measured and laid out once. Most captions come back scan after scan,
+    // on labels made afresh each time, so this is kept with the font, not the label.
+    struct CaptionLayout {
+        float width = 0;
+        QStaticText text; // plain text, prepared for painting on first use
+        bool prepared = false;
+    };
     struct FontInfo {
         explicit FontInfo(const QFont &f) : font(f), metrics(f) {}
+        CaptionLayout &layoutOf(const QString &caption) const;
         QFont font;
         QFontMetricsF metrics;
+        mutable QHash<QString, CaptionLayout> captions;
     };
     void fitToCaption();
 
     QString m_caption;
-    // The caption laid out once for painting; always plain text.
-    mutable QStaticText m_layout;
-    mutable bool m_layoutStale = true;
     // Shared between copies, so that a control array's elements measure text cheaply.
     std::shared_ptr<const FontInfo> m_font;
     float m_width = 0, m_height = 0;
