@@ -530,6 +530,18 @@ void frmMain::resizeEvent(QResizeEvent *event)
     Form_Resize();
 }
 
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // A window brought back from the minimized state has kept its size, so no resize
+    // event tells of it; it is laid out as after any other size change.
+    if (event->type() == QEvent::WindowStateChange && isVisible()) {
+        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
+            Form_Resize();
+    }
+}
+
 void frmMain::Form_Resize()
 {
     if (m_ending)
