@@ -118,6 +118,10 @@ void frmMain::buildControls()
     Picture1->setBackColor(kWhite);
     Picture1->setAccessibleName(u"Memory chart"_s);
     chartControls.attachTo(*Picture1);
+    // The slice label template lies out of view above the chart and stands for no slice:
+    // hidden, screen readers are not told of it among the slices. Its copies start hidden
+    // all the same.
+    chartControls.progLabel.find(0)->visible = false;
 
     HScroll1 = new QScrollBar(Qt::Horizontal, client);
     HScroll1->setObjectName(u"HScroll1"_s);
