@@ -17,15 +17,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class NoShell : public DesktopShell {
-public:
-    void open(const QString &) override {}
-};
-
 struct Fixture {
     FakeProcessSource source;
     MemorySettingsStore store;
-    NoShell shell;
+    NullDesktopShell shell;
     std::unique_ptr<frmMain> main;
 
     Fixture(int processes, int magnification)

@@ -34,11 +34,6 @@ constexpr long kAllowedGrowthKiB = 2 * 1024;
 constexpr long kEventsEvery = 10; // ticks between two passes of the event queue
 constexpr long kReportEvery = 1000;
 
-class NoShell : public DesktopShell {
-public:
-    void open(const QString &) override {}
-};
-
 // VmRSS of this process in KiB, or nothing when it cannot be read.
 std::optional<long> residentKiB()
 {
@@ -88,7 +83,7 @@ int main(int argc, char **argv)
 
     LinuxProcessSource source;
     MemorySettingsStore store;
-    NoShell shell;
+    NullDesktopShell shell;
     // "Disabled": the timer stays stopped, only our calls tick.
     store.preset(u"Preferences"_s, u"OptRefresh1"_s, u"True"_s);
     store.preset(u"Preferences"_s, u"OptRefresh2"_s, u"False"_s);

@@ -110,11 +110,6 @@ private:
     QMap<QPair<QString, QString>, QString> m_values;
 };
 
-class NoShell : public DesktopShell {
-public:
-    void open(const QString &) override {}
-};
-
 constexpr int kCaptionHeight = 20;
 
 // A window's picture as a screen shows it: its caption bar above its contents.
@@ -167,7 +162,7 @@ HelpPictureProvider makeHelpPictureProvider()
     return [](HelpPicture which, QSize size) -> QPixmap {
         SampleProcesses processes;
         SampleSettings settings;
-        NoShell shell;
+        NullDesktopShell shell;
         frmMain::Services services{processes, settings, shell, {}, false};
         services.yieldOnTick = false; // the pictures are made inside another handler
         frmMain main(services);

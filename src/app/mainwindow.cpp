@@ -37,9 +37,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Pixels from a computed value, held within what a widget's geometry can take.
 int pixels(double value)
 {
-    return static_cast<int>(std::clamp(std::lround(value), -1000000L, 1000000L));
+    return twipsToPixels(value, 1.0);
 }
 
 // Counts the nesting of memory ticks, also when a tick ends early.

@@ -19,4 +19,10 @@ public:
     void open(const QString &target) override;
 };
 
+// Opens nothing: for windows that are made only to be looked at or measured.
+class NullDesktopShell : public DesktopShell {
+public:
+    void open(const QString &) override {}
+};
+
 } // namespace plenwick

@@ -1,5 +1,7 @@
 #include "twips.h"
 
+#include <algorithm>
+#include <cmath>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -22,6 +24,21 @@ TwipsPerPixel screenTwipsPerPixel()
     const double dpiX = screen->logicalDotsPerInchX();
     const double dpiY = screen->logicalDotsPerInchY();
     return {dpiX > 0 ? 1440.0 / dpiX : 15.0, dpiY > 0 ? 1440.0 / dpiY : 15.0};
+}
+
+int twipsToPixels(double twips, double twipsPerPixel)
+{
+    const double px = twips / twipsPerPixel;
+    if (std::isnan(px))
+        return 0;
+    return static_cast<int>(std::lround(std::clamp(px, -1.0e6, 1.0e6)));
+}
+
+QRect twipsToPixels(double left, double top, double width, double height)
+{
+    const TwipsPerPixel f = screenTwipsPerPixel();
+    return {twipsToPixels(left, f.x), twipsToPixels(top, f.y), twipsToPixels(width, f.x),
+            twipsToPixels(height, f.y)};
 }
 
 double screenWidthTwips()

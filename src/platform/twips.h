@@ -1,6 +1,6 @@
 #pragma once
 
-class QWidget;
+#include <QRect>
 
 namespace plenwick {
 
@@ -13,6 +13,12 @@ struct TwipsPerPixel {
 
 // The factors of the primary screen (or 15 and 15 when there is none).
 TwipsPerPixel screenTwipsPerPixel();
+
+// Twips to whole pixels, the nearest; what is not a number gives 0, and absurd values
+// are held within what a widget's geometry can take.
+int twipsToPixels(double twips, double twipsPerPixel);
+// A rectangle given in twips, in pixels with the screen's factors.
+QRect twipsToPixels(double left, double top, double width, double height);
 
 // The primary screen's size in twips.
 double screenWidthTwips();

@@ -9,15 +9,6 @@
 
 namespace plenwick {
 
-namespace {
-int toPixels(double twips, double factor)
-{
-    const double px = std::nearbyint(twips / factor);
-    // Keep absurd stored values from overflowing the toolkit's integer geometry.
-    return static_cast<int>(std::clamp(px, -1.0e6, 1.0e6));
-}
-} // namespace
-
 WindowGeometry::WindowGeometry(QWidget *window) : QObject(window), m_window(window)
 {
     window->installEventFilter(this);
@@ -67,7 +58,7 @@ void WindowGeometry::setLeft(double twips)
 {
     if (!m_window)
         return;
-    const int px = toPixels(twips, screenTwipsPerPixel().x);
+    const int px = twipsToPixels(twips, screenTwipsPerPixel().x);
     m_left = {twips, px, true};
     m_window->move(px, m_window->y());
 }
@@ -76,7 +67,7 @@ void WindowGeometry::setTop(double twips)
 {
     if (!m_window)
         return;
-    const int px = toPixels(twips, screenTwipsPerPixel().y);
+    const int px = twipsToPixels(twips, screenTwipsPerPixel().y);
     m_top = {twips, px, true};
     m_window->move(m_window->x(), px);
 }
@@ -85,7 +76,7 @@ void WindowGeometry::setWidth(double twips)
 {
     if (!m_window)
         return;
-    const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().x));
+    const int outer = std::max(1, twipsToPixels(twips, screenTwipsPerPixel().x));
     m_knownMargins = frameMargins();
     const int inner = std::max(1, outer - m_knownMargins.left() - m_knownMargins.right());
     // Remembered before resizing: the window's resize handler may set the width again,
@@ -101,7 +92,7 @@ void WindowGeometry::setHeight(double twips)
 {
     if (!m_window)
         return;
-    const int outer = std::max(1, toPixels(twips, screenTwipsPerPixel().y));
+    const int outer = std::max(1, twipsToPixels(twips, screenTwipsPerPixel().y));
     m_knownMargins = frameMargins();
     const int inner = std::max(1, outer - m_knownMargins.top() - m_knownMargins.bottom());
     const std::uint64_t generation = ++m_generation;

@@ -19,11 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-int px(double twips, double factor)
-{
-    return static_cast<int>(std::lround(twips / factor));
-}
-
 QFont smallFont(bool bold)
 {
     QFont font(u"Sans Serif"_s);
@@ -44,11 +39,11 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, boo
     if (fitText) {
         // Sized to its text, right edge kept where the design puts it.
         label->adjustSize();
-        const int right = px(twips.x() + twips.width(), tp.x);
-        label->move(right - label->width(), px(twips.y(), tp.y));
+        const int right = twipsToPixels(twips.x() + twips.width(), tp.x);
+        label->move(right - label->width(), twipsToPixels(twips.y(), tp.y));
     } else {
-        label->setGeometry(px(twips.x(), tp.x), px(twips.y(), tp.y), px(twips.width(), tp.x),
-                           px(twips.height(), tp.y));
+        label->setGeometry(twipsToPixels(twips.x(), tp.x), twipsToPixels(twips.y(), tp.y),
+                           twipsToPixels(twips.width(), tp.x), twipsToPixels(twips.height(), tp.y));
     }
     return label;
 }
@@ -63,13 +58,14 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
     setWindowTitle(u"Memory Data"_s);
     setWindowIcon(applicationIcon());
     const TwipsPerPixel tp = screenTwipsPerPixel();
-    resize(px(5985, tp.x), px(4830, tp.y));
+    resize(twipsToPixels(5985, tp.x), twipsToPixels(4830, tp.y));
     m_geometry = new WindowGeometry(this);
 
     Grid1 = new QTableView(this);
     Grid1->setObjectName(u"Grid1"_s);
     Grid1->setAccessibleName(u"Processes"_s);
-    Grid1->setGeometry(px(120, tp.x), px(720, tp.y), px(5775, tp.x), px(3975, tp.y));
+    Grid1->setGeometry(twipsToPixels(120, tp.x), twipsToPixels(720, tp.y),
+                       twipsToPixels(5775, tp.x), twipsToPixels(3975, tp.y));
     m_model = new ProcessGridModel(m_grid, this);
     Grid1->setModel(m_model);
     Grid1->horizontalHeader()->hide();
@@ -109,7 +105,7 @@ void frmData::formLoad()
     const TwipsPerPixel tp = screenTwipsPerPixel();
     const int widths[] = {900, 1300, 900, 10000};
     for (int col = 0; col < ProcessGrid::kColumns; ++col)
-        Grid1->setColumnWidth(col, px(widths[col], tp.x));
+        Grid1->setColumnWidth(col, twipsToPixels(widths[col], tp.x));
 }
 
 void frmData::Form_Activate()
@@ -128,7 +124,7 @@ void frmData::Form_Resize()
     // The grid never gets a negative size, however small the window is dragged.
     m_gridWidth = std::max(0.0, width - 380);
     m_gridHeight = std::max(0.0, height - 1230);
-    Grid1->resize(px(m_gridWidth, tp.x), px(m_gridHeight, tp.y));
+    Grid1->resize(twipsToPixels(m_gridWidth, tp.x), twipsToPixels(m_gridHeight, tp.y));
     if (width > 13500)
         m_geometry->setWidth(13500); // raises the resize again, which fits the grid
 }

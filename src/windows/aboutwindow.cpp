@@ -25,21 +25,10 @@ constexpr double kClientHeight = 2850;
 constexpr VbColor kLinkAtRest = kBlack;
 constexpr VbColor kLinkHighlighted = 16711680; // pure blue
 
-int toPixels(double twips, double twipsPerPixel)
-{
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
-
-QRect pixelRect(double left, double top, double width, double height)
-{
-    const TwipsPerPixel f = screenTwipsPerPixel();
-    return {toPixels(left, f.x), toPixels(top, f.y), toPixels(width, f.x), toPixels(height, f.y)};
-}
-
 QPoint pixelPoint(double left, double top)
 {
     const TwipsPerPixel f = screenTwipsPerPixel();
-    return {toPixels(left, f.x), toPixels(top, f.y)};
+    return {twipsToPixels(left, f.x), twipsToPixels(top, f.y)};
 }
 
 // A label that shows `text` as it is and sizes itself to it, its top left corner at
@@ -69,7 +58,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
     setWindowTitle(u"About Plenwick"_s);
     setWindowIcon(applicationIcon());
     const TwipsPerPixel f = screenTwipsPerPixel();
-    setFixedSize(toPixels(kClientWidth, f.x), toPixels(kClientHeight, f.y));
+    setFixedSize(twipsToPixels(kClientWidth, f.x), twipsToPixels(kClientHeight, f.y));
     // Moves over the window and the link arrive without a button held down.
     setMouseTracking(true);
 
@@ -77,7 +66,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
     Picture2->setObjectName(u"Picture2"_s);
     Picture2->setFrameShape(QFrame::NoFrame);
     Picture2->setAlignment(Qt::AlignCenter);
-    Picture2->setGeometry(pixelRect(240, 360, 480, 480));
+    Picture2->setGeometry(twipsToPixels(240, 360, 480, 480));
     Picture2->setPixmap(applicationIcon().pixmap(QSize(32, 32)));
     Picture2->setAccessibleName(u"Plenwick icon"_s);
 
@@ -87,7 +76,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
     QFont checkFont(u"Arial"_s);
     checkFont.setPointSizeF(6.75);
     Check13->setFont(checkFont);
-    Check13->setGeometry(pixelRect(2280, 2520, 1455, 255));
+    Check13->setGeometry(twipsToPixels(2280, 2520, 1455, 255));
     Check13->setChecked(false);
     Check13->setAccessibleName(u"Hyperlinks active"_s);
 

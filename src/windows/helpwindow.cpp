@@ -189,16 +189,9 @@ const LabelSpec kLabels[] = {
      u"Plenwick 1.0 \u2014 memory at a glance."},
 };
 
-int toPixels(double twips, double twipsPerPixel)
-{
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
-
 QRect pixelRect(const TwipsRect &r)
 {
-    const TwipsPerPixel f = screenTwipsPerPixel();
-    return {toPixels(r.left, f.x), toPixels(r.top, f.y), toPixels(r.width, f.x),
-            toPixels(r.height, f.y)};
+    return twipsToPixels(r.left, r.top, r.width, r.height);
 }
 
 // A scroll bar value is a 16-bit integer.
@@ -253,7 +246,7 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     setWindowTitle(u"Plenwick Help"_s);
     setWindowIcon(applicationIcon());
     const TwipsPerPixel f = screenTwipsPerPixel();
-    setFixedSize(toPixels(kClientWidth, f.x), toPixels(kClientHeight, f.y));
+    setFixedSize(twipsToPixels(kClientWidth, f.x), twipsToPixels(kClientHeight, f.y));
 
     VScroll1 = new QScrollBar(Qt::Vertical, this);
     VScroll1->setObjectName(u"VScroll1"_s);
@@ -350,7 +343,7 @@ void frmHelp::VScroll1_Scroll()
 void frmHelp::movePage(int value)
 {
     m_pageTopTwips = -value;
-    Picture2->move(0, toPixels(m_pageTopTwips, screenTwipsPerPixel().y));
+    Picture2->move(0, twipsToPixels(m_pageTopTwips, screenTwipsPerPixel().y));
 }
 
 void frmHelp::loadPictures()

@@ -39,18 +39,6 @@ constexpr int kLampMilliseconds = 500;
 constexpr int kMillisecondsPerSecond = 1000;
 constexpr int kMillisecondsPerMinute = 60 * 1000;
 
-int toPixels(double twips, double twipsPerPixel)
-{
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
-
-// A rectangle given in twips within its container, in the container's pixels.
-QRect pixelRect(double left, double top, double width, double height)
-{
-    const TwipsPerPixel f = screenTwipsPerPixel();
-    return {toPixels(left, f.x), toPixels(top, f.y), toPixels(width, f.x), toPixels(height, f.y)};
-}
-
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text)
 {
     auto *label = new QLabel(parent);
@@ -94,7 +82,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     formFont.setPointSizeF(8);
     setFont(formFont);
     const TwipsPerPixel f = screenTwipsPerPixel();
-    setFixedSize(toPixels(kClientWidth, f.x), toPixels(kClientHeight, f.y));
+    setFixedSize(twipsToPixels(kClientWidth, f.x), twipsToPixels(kClientHeight, f.y));
     // The controls sit close below the top edge of their frame: the frame's line runs
     // through the middle of its caption, and the "Every" buttons leave room for the box
     // that follows their text.
@@ -108,7 +96,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Frame1 = new QGroupBox(u"Zoom Factor"_s, this);
     Frame1->setObjectName(u"Frame1"_s);
     Frame1->setAccessibleName(u"Zoom Factor"_s);
-    Frame1->setGeometry(pixelRect(120, 0, 2655, 1095));
+    Frame1->setGeometry(twipsToPixels(120, 0, 2655, 1095));
 
     sliZoom = new QSlider(Qt::Horizontal, Frame1);
     sliZoom->setObjectName(u"sliZoom"_s);
@@ -119,11 +107,11 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     sliZoom->setTickInterval(1);
     sliZoom->setTickPosition(QSlider::TicksBelow);
     sliZoom->setValue(1);
-    sliZoom->setGeometry(pixelRect(120, 400, 2295, 495));
+    sliZoom->setGeometry(twipsToPixels(120, 400, 2295, 495));
 
     lblZoom = makeLabel(Frame1, u"lblZoom"_s, u"Magnification 1x"_s);
     lblZoom->setAlignment(Qt::AlignCenter);
-    lblZoom->setGeometry(pixelRect(720, 200, 1185, 195));
+    lblZoom->setGeometry(twipsToPixels(720, 200, 1185, 195));
     m_zoomLabelCentre = lblZoom->geometry().center().x();
     fitZoomLabel();
 
@@ -131,22 +119,22 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Frame2 = new QGroupBox(u"Refresh Rate"_s, this);
     Frame2->setObjectName(u"Frame2"_s);
     Frame2->setAccessibleName(u"Refresh Rate"_s);
-    Frame2->setGeometry(pixelRect(120, 1200, 2655, 1695));
+    Frame2->setGeometry(twipsToPixels(120, 1200, 2655, 1695));
 
     optRefresh1 = makeOption(Frame2, u"optRefresh1"_s, u"Disabled"_s, u"Refresh disabled"_s);
-    optRefresh1->setGeometry(pixelRect(360, 360, 1575, 255));
+    optRefresh1->setGeometry(twipsToPixels(360, 360, 1575, 255));
     optRefresh2 = makeOption(Frame2, u"optRefresh2"_s, u"Every"_s, u"Refresh every n seconds"_s);
-    optRefresh2->setGeometry(pixelRect(360, 720, 735, 255));
+    optRefresh2->setGeometry(twipsToPixels(360, 720, 735, 255));
     txtRefresh1 = makeBox(Frame2, u"txtRefresh1"_s, u"Seconds between refreshes"_s);
-    txtRefresh1->setGeometry(pixelRect(1080, 670, 375, 285));
+    txtRefresh1->setGeometry(twipsToPixels(1080, 670, 375, 285));
     Label2 = makeLabel(Frame2, u"Label2"_s, u"Seconds"_s);
-    Label2->setGeometry(pixelRect(1500, 750, 735, 255));
+    Label2->setGeometry(twipsToPixels(1500, 750, 735, 255));
     optRefresh3 = makeOption(Frame2, u"optRefresh3"_s, u"Every"_s, u"Refresh every n minutes"_s);
-    optRefresh3->setGeometry(pixelRect(360, 1080, 735, 255));
+    optRefresh3->setGeometry(twipsToPixels(360, 1080, 735, 255));
     txtRefresh2 = makeBox(Frame2, u"txtRefresh2"_s, u"Minutes between refreshes"_s);
-    txtRefresh2->setGeometry(pixelRect(1080, 1030, 375, 285));
+    txtRefresh2->setGeometry(twipsToPixels(1080, 1030, 375, 285));
     Label1 = makeLabel(Frame2, u"Label1"_s, u"Minutes"_s);
-    Label1->setGeometry(pixelRect(1500, 1110, 735, 255));
+    Label1->setGeometry(twipsToPixels(1500, 1110, 735, 255));
 
     m_options = new QButtonGroup(this);
     m_options->setExclusive(true);
@@ -159,14 +147,14 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Shape1 = new LampWidget(Frame2);
     Shape1->setObjectName(u"Shape1"_s);
     Shape1->setAccessibleName(u"Refresh indicator"_s);
-    Shape1->setGeometry(pixelRect(2040, 360, 135, 135));
+    Shape1->setGeometry(twipsToPixels(2040, 360, 135, 135));
     Shape1->setFillColor(kLampLit);
 
     Label3 = makeLabel(Frame2, u"Label3"_s, u"Refresh"_s);
     QFont smallFont(u"Arial"_s);
     smallFont.setPointSizeF(6.75);
     Label3->setFont(smallFont);
-    Label3->move(pixelRect(1860, 200, 0, 0).topLeft());
+    Label3->move(twipsToPixels(1860, 200, 0, 0).topLeft());
     Label3->adjustSize();
 
     Timer1 = new QTimer(this);

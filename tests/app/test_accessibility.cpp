@@ -32,17 +32,12 @@ namespace {
 
 constexpr ByteCount kMiB = 1024 * 1024;
 
-class SilentShell : public DesktopShell {
-public:
-    void open(const QString &) override {}
-};
-
 // The program's main window over a small sample machine, loaded (which loads the
 // preferences and data windows, hidden) but not shown.
 struct Program {
     FakeProcessSource source;
     MemorySettingsStore store;
-    SilentShell shell;
+    NullDesktopShell shell;
     std::unique_ptr<frmMain> main;
 
     Program()

@@ -41,16 +41,11 @@ namespace {
 constexpr char kReferenceVariable[] = "PLENWICK_HIDPI_REFERENCE";
 constexpr ByteCount kMiB = 1024 * 1024;
 
-class SilentShell : public DesktopShell {
-public:
-    void open(const QString &) override {}
-};
-
 // The program's main window, loaded over a small sample machine, not shown.
 struct Program {
     FakeProcessSource source;
     MemorySettingsStore store;
-    SilentShell shell;
+    NullDesktopShell shell;
     std::unique_ptr<frmMain> main;
 
     Program()
