@@ -35,25 +35,17 @@ constexpr qint64 kIntMax = std::numeric_limits<int>::max();
 class FakeMainWindow : public MainWindowLink {
 public:
     QStringList log;
-    int ticks = 0;
-    int resizes = 0;
     std::int64_t interval = 1000; // the main window timer's interval at design
-    QList<int> checkedItems;
     std::function<void()> onTick;
     std::function<void()> onCheck;
 
     void timerTrigger() override
     {
-        ++ticks;
         log << u"tick"_s;
         if (onTick)
             onTick();
     }
-    void forceResize() override
-    {
-        ++resizes;
-        log << u"resize"_s;
-    }
+    void forceResize() override { log << u"resize"_s; }
     void setTimerInterval(std::int64_t milliseconds) override
     {
         interval = milliseconds;
@@ -62,17 +54,9 @@ public:
     std::int64_t timerInterval() const override { return interval; }
     void checkMagnificationItem(int magnification) override
     {
-        checkedItems << magnification;
         log << u"check %1"_s.arg(magnification);
         if (onCheck)
             onCheck();
-    }
-
-    void clearLog()
-    {
-        log.clear();
-        ticks = 0;
-        resizes = 0;
     }
 };
 
@@ -90,6 +74,29 @@ int px(double twips)
     return static_cast<int>(std::lround(twips / 15.0));
 }
 
+// Where the load puts the window: centred across, at 0.8 of the vertical offset (the
+// outer size equals the client size while no frame is known).
+double loadLeftTwips()
+{
+    return screenWidthTwips() / 2 - 2895 / 2.0;
+}
+
+double loadTopTwips()
+{
+    return (screenHeightTwips() / 2 - 3015 / 2.0) * 0.8;
+}
+
+// The one option selected (1 to 3), 0 for none, -1 when the group is broken.
+int selectedOption(const frmPreferences *form)
+{
+    int selected = 0;
+    for (int which = 1; which <= 3; ++which) {
+        if (form->optionSelected(which))
+            selected = selected == 0 ? which : -1;
+    }
+    return selected;
+}
+
 } // namespace
 
 class TestPreferencesWindow : public QObject {
@@ -101,31 +108,17 @@ private:
     QPointer<frmPreferences> m_form;
 
     // A window in its design state, or loaded from the store when `load`.
-    frmPreferences *makeForm(bool load = true)
+    void makeForm(bool load = true)
     {
         m_form = new frmPreferences(*m_store, *m_main);
         if (load)
             m_form->formLoad();
-        return m_form;
     }
 
     void showForm()
     {
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form));
-    }
-
-    int selectedOption() const { return selectedOptionOf(m_form); }
-
-    // The one option selected (1 to 3), 0 for none, -1 when the group is broken.
-    static int selectedOptionOf(const frmPreferences *form)
-    {
-        int selected = 0;
-        for (int which = 1; which <= 3; ++which) {
-            if (form->optionSelected(which))
-                selected = selected == 0 ? which : -1;
-        }
-        return selected;
     }
 
     void preset(const QString &key, const std::optional<QString> &text)
@@ -135,13 +128,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        // Every place below is worked out at 15 twips per pixel.
-        QCOMPARE(screenTwipsPerPixel().x, 15.0);
-        QCOMPARE(screenTwipsPerPixel().y, 15.0);
-    }
-
     void init()
     {
         m_store = std::make_unique<MemorySettingsStore>();
@@ -160,49 +146,33 @@ private slots:
     void designState()
     {
         makeForm(false);
+        QCOMPARE(m_form->windowTitle(), u"Preferences"_s);
+        QCOMPARE(m_form->size(), QSize(px(2895), px(3015)));
+        QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+        QCOMPARE(m_form->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(m_form->testAttribute(Qt::WA_DeleteOnClose));
+
         QCOMPARE(m_form->Frame1->title(), u"Zoom Factor"_s);
         QCOMPARE(m_form->Frame2->title(), u"Refresh Rate"_s);
-        QCOMPARE(m_form->sliZoom->orientation(), Qt::Horizontal);
-        QCOMPARE(m_form->sliZoom->minimum(), 1);
         QCOMPARE(m_form->sliZoom->maximum(), 4);
-        QCOMPARE(m_form->sliZoom->singleStep(), 1);
         QCOMPARE(m_form->sliZoom->value(), 1);
-        QVERIFY(m_form->sliZoom->tickPosition() != QSlider::NoTicks);
         QCOMPARE(m_form->lblZoom->text(), u"Magnification 1x"_s);
-        QVERIFY(m_form->lblZoom->alignment() & Qt::AlignHCenter);
         QCOMPARE(m_form->optRefresh1->text(), u"Disabled"_s);
         QCOMPARE(m_form->optRefresh2->text(), u"Every"_s);
         QCOMPARE(m_form->optRefresh3->text(), u"Every"_s);
-        QCOMPARE(selectedOption(), 1);
-        QVERIFY(m_form->txtRefresh1->text().isEmpty());
-        QVERIFY(m_form->txtRefresh2->text().isEmpty());
+        QCOMPARE(selectedOption(m_form), 1);
         QCOMPARE(m_form->Label2->text(), u"Seconds"_s);
         QCOMPARE(m_form->Label1->text(), u"Minutes"_s);
         QCOMPARE(m_form->Label3->text(), u"Refresh"_s);
         QCOMPARE(m_form->Label3->font().family(), u"Arial"_s);
         QCOMPARE(m_form->Label3->font().pointSizeF(), 6.75);
         QCOMPARE(m_form->Shape1->fillColor(), VbColor{255});
-        QVERIFY(m_form->Label3->isEnabled());
         QCOMPARE(m_form->Timer1->interval(), 500);
         QVERIFY(m_form->Timer1->isActive());
+        // The two "Every" buttons must be told apart without seeing the rows.
+        QVERIFY(m_form->optRefresh2->accessibleName() != m_form->optRefresh3->accessibleName());
         // Building the window applies nothing: the load does.
         QVERIFY(m_main->log.isEmpty());
-        QVERIFY(m_store->writes().isEmpty());
-    }
-
-    void windowFrame()
-    {
-        makeForm(false);
-        QCOMPARE(m_form->windowTitle(), u"Preferences"_s);
-        QCOMPARE(m_form->size(), QSize(px(2895), px(3015)));
-        QCOMPARE(m_form->minimumSize(), m_form->size());
-        QCOMPARE(m_form->maximumSize(), m_form->size());
-        const Qt::WindowFlags flags = m_form->windowFlags();
-        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
-        QVERIFY(flags & Qt::WindowCloseButtonHint);
-        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-        QVERIFY(m_form->testAttribute(Qt::WA_DeleteOnClose));
     }
 
     void controlPlaces_data()
@@ -214,18 +184,8 @@ private slots:
         QTest::newRow("sliZoom") << u"sliZoom"_s << u"Frame1"_s << QRect(120, 400, 2295, 495);
         QTest::newRow("Frame2") << u"Frame2"_s << u"frmPreferences"_s
                                 << QRect(120, 1200, 2655, 1695);
-        QTest::newRow("optRefresh1")
-            << u"optRefresh1"_s << u"Frame2"_s << QRect(360, 360, 1575, 255);
-        QTest::newRow("optRefresh2")
-            << u"optRefresh2"_s << u"Frame2"_s << QRect(360, 720, 735, 255);
         QTest::newRow("txtRefresh1")
             << u"txtRefresh1"_s << u"Frame2"_s << QRect(1080, 670, 375, 285);
-        QTest::newRow("Label2") << u"Label2"_s << u"Frame2"_s << QRect(1500, 750, 735, 255);
-        QTest::newRow("optRefresh3")
-            << u"optRefresh3"_s << u"Frame2"_s << QRect(360, 1080, 735, 255);
-        QTest::newRow("txtRefresh2")
-            << u"txtRefresh2"_s << u"Frame2"_s << QRect(1080, 1030, 375, 285);
-        QTest::newRow("Label1") << u"Label1"_s << u"Frame2"_s << QRect(1500, 1110, 735, 255);
         QTest::newRow("Shape1") << u"Shape1"_s << u"Frame2"_s << QRect(2040, 360, 135, 135);
     }
 
@@ -242,20 +202,6 @@ private slots:
                  QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
     }
 
-    void labelsSizedToTheirText()
-    {
-        makeForm(false);
-        // "Magnification 1x" about its design centre, wide and high enough for its text.
-        const QRect zoom = m_form->lblZoom->geometry();
-        QCOMPARE(zoom.top(), px(200));
-        QVERIFY(std::abs((zoom.left() + zoom.width() / 2.0) - (720 + 1185 / 2.0) / 15.0) <= 1.0);
-        QVERIFY(zoom.width() >= m_form->lblZoom->sizeHint().width());
-        QVERIFY(zoom.height() >= m_form->lblZoom->sizeHint().height());
-        // "Refresh" from its design corner, exactly as large as its text.
-        QCOMPARE(m_form->Label3->pos(), QPoint(px(1860), px(200)));
-        QCOMPARE(m_form->Label3->size(), m_form->Label3->sizeHint());
-    }
-
     void tabOrder()
     {
         makeForm(false);
@@ -270,42 +216,6 @@ private slots:
             w = w->nextInFocusChain();
         } while (w != m_form->sliZoom && chain.size() <= expected.size());
         QCOMPARE(chain, expected);
-        const QList<QWidget *> unfocusable = {m_form->lblZoom, m_form->Label1, m_form->Label2,
-                                              m_form->Label3, m_form->Shape1};
-        for (QWidget *label : unfocusable)
-            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-    }
-
-    void tabKeyFollowsTheOrder()
-    {
-        makeForm(false);
-        showForm();
-        m_form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_form));
-        m_form->sliZoom->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(QApplication::focusWidget(), m_form->sliZoom);
-        QTest::keyClick(m_form->sliZoom, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_form->txtRefresh2);
-        QTest::keyClick(m_form->txtRefresh2, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_form->txtRefresh1);
-    }
-
-    void accessibleNames()
-    {
-        makeForm(false);
-        for (const QString &name :
-             {u"Frame1"_s, u"sliZoom"_s, u"lblZoom"_s, u"Frame2"_s, u"optRefresh1"_s,
-              u"optRefresh2"_s, u"optRefresh3"_s, u"txtRefresh1"_s, u"txtRefresh2"_s, u"Label1"_s,
-              u"Label2"_s, u"Label3"_s, u"Shape1"_s}) {
-            auto *control = m_form->findChild<QWidget *>(name);
-            QVERIFY2(control, qPrintable(name));
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(name));
-        }
-        QCOMPARE(m_form->sliZoom->accessibleName(), u"Magnification"_s);
-        QCOMPARE(m_form->txtRefresh1->accessibleName(), u"Seconds between refreshes"_s);
-        QCOMPARE(m_form->txtRefresh2->accessibleName(), u"Minutes between refreshes"_s);
-        // The two "Every" buttons must be told apart without seeing the rows.
-        QVERIFY(m_form->optRefresh2->accessibleName() != m_form->optRefresh3->accessibleName());
     }
 
     // --- Load ------------------------------------------------------------------------
@@ -319,27 +229,14 @@ private slots:
         // run applies 1000 ms and ticks), the outer run applies it again; then "5".
         QCOMPARE(m_main->log, appliedIntervals({1000, 1000, 5000}));
         QCOMPARE(boxAtTick, QStringList({u"1"_s, u"1"_s, u"5"_s}));
-        QCOMPARE(m_main->ticks, 3);
         QCOMPARE(m_main->interval, 5000);
-        QCOMPARE(selectedOption(), 2);
+        QCOMPARE(selectedOption(m_form), 2);
         QCOMPARE(m_form->txtRefresh1->text(), u"5"_s);
         QCOMPARE(m_form->txtRefresh2->text(), u"1"_s);
         QCOMPARE(m_form->magnification(), 1);
-        QCOMPARE(m_form->lblZoom->text(), u"Magnification 1x"_s);
-        QCOMPARE(m_main->resizes, 0);
         QVERIFY(m_store->writes().isEmpty());
         QVERIFY(m_form->isHidden());
-    }
-
-    void loadPlacesTheWindow()
-    {
-        makeForm();
-        // Centred across, at 0.8 of the vertical offset; outer size equals the client
-        // size while no frame is known.
-        const double left = screenWidthTwips() / 2 - 2895 / 2.0;
-        const double top = (screenHeightTwips() / 2 - 3015 / 2.0) * 0.8;
-        QCOMPARE(m_form->x(), static_cast<int>(std::lround(left / 15)));
-        QCOMPARE(m_form->y(), static_cast<int>(std::lround(top / 15)));
+        QCOMPARE(m_form->pos(), QPoint(px(loadLeftTwips()), px(loadTopTwips())));
     }
 
     void zoomFromStore_data()
@@ -348,13 +245,8 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("absent") << std::optional<QString>() << 1;
         QTest::newRow("3") << std::optional<QString>(u"3"_s) << 3;
-        QTest::newRow("4") << std::optional<QString>(u"4"_s) << 4;
         QTest::newRow("9 is brought down") << std::optional<QString>(u"9"_s) << 4;
-        QTest::newRow("0 is brought up") << std::optional<QString>(u"0"_s) << 1;
-        QTest::newRow("negative") << std::optional<QString>(u"-5"_s) << 1;
         QTest::newRow("letters") << std::optional<QString>(u"abc"_s) << 1;
-        QTest::newRow("empty") << std::optional<QString>(u""_s) << 1;
-        QTest::newRow("2.5 to even") << std::optional<QString>(u"2.5"_s) << 2;
         QTest::newRow("3.5 to even") << std::optional<QString>(u"3.5"_s) << 4;
     }
 
@@ -367,9 +259,8 @@ private slots:
         QCOMPARE(m_form->magnification(), expected);
         QCOMPARE(m_form->lblZoom->text(), u"Magnification %1x"_s.arg(expected));
         // Only a value other than the slider's 1 raises its Change, before any tick.
-        const int expectedResizes = expected == 1 ? 0 : 1;
-        QCOMPARE(m_main->resizes, expectedResizes);
-        if (expectedResizes == 1)
+        QCOMPARE(m_main->log.count(u"resize"_s), expected == 1 ? 0 : 1);
+        if (expected != 1)
             QCOMPARE(m_main->log.first(), u"resize"_s);
     }
 
@@ -388,14 +279,10 @@ private slots:
         QTest::newRow("none true") << f << f << f << QList<qint64>{} << 0;
         // Several true: each runs its handler in reading order; the last stays selected.
         QTest::newRow("all true") << t << t << t << QList<qint64>{0, 1000, 1000, 60000, 60000} << 3;
-        QTest::newRow("1 and 2 true") << t << t << f << QList<qint64>{0, 1000, 1000, 5000} << 2;
         // "Disabled" runs its handler although it is selected already.
         QTest::newRow("only 1 true") << t << f << f << QList<qint64>{0} << 1;
-        QTest::newRow("only 3 true") << f << f << t << QList<qint64>{60000, 60000} << 3;
         QTest::newRow("3 true, 2 absent")
             << f << Text() << t << QList<qint64>{1000, 1000, 60000, 60000} << 3;
-        QTest::newRow("other truth forms")
-            << Text(u"true"_s) << Text(u"0"_s) << Text(u"FALSE"_s) << QList<qint64>{0} << 1;
         QTest::newRow("unreadable falls back") << Text(u"1"_s) << Text(u"yes"_s) << Text(u"maybe"_s)
                                                << QList<qint64>{0, 1000, 1000, 5000} << 2;
     }
@@ -412,117 +299,60 @@ private slots:
         preset(u"OptRefresh3"_s, opt3);
         makeForm();
         QCOMPARE(m_main->log, appliedIntervals(intervals));
-        QCOMPARE(selectedOption(), selected);
+        QCOMPARE(selectedOption(m_form), selected);
         QCOMPARE(m_main->interval, intervals.isEmpty() ? 1000 : intervals.last());
-    }
-
-    void storedBoxTexts()
-    {
-        // Stored texts are taken as they are, an empty one too; an unusable seconds text
-        // leaves the interval that the refilled "1" set.
-        m_store->preset(u"Preferences"_s, u"RefreshInterval1"_s, u"abc"_s);
-        m_store->preset(u"Preferences"_s, u"RefreshInterval2"_s, u""_s);
-        makeForm();
-        QCOMPARE(m_main->log, appliedIntervals({1000, 1000}));
-        QCOMPARE(m_form->secondsText(), u"abc"_s);
-        QCOMPARE(m_form->minutesText(), u""_s);
-        QCOMPARE(m_main->interval, 1000);
     }
 
     // --- The seconds and minutes rows --------------------------------------------------
 
-    void secondsText_data()
+    void boxText_data()
     {
+        QTest::addColumn<int>("row"); // 2: seconds, 3: minutes
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("expected"); // -1: the edit is ignored
-        QTest::newRow("10") << u"10"_s << qint64(10000);
-        QTest::newRow("2.5") << u"2.5"_s << qint64(2500);
-        QTest::newRow("blanks around") << u" 3 "_s << qint64(3000);
-        QTest::newRow(".5") << u".5"_s << qint64(500);
-        QTest::newRow("7.") << u"7."_s << qint64(7000);
-        QTest::newRow("leading zeros") << u"007"_s << qint64(7000);
-        QTest::newRow("beyond 16 bits") << u"65.536"_s << qint64(65536);
-        QTest::newRow("an hour") << u"3600"_s << qint64(3600000);
-        QTest::newRow("rounds up") << u"0.0016"_s << qint64(2);
-        QTest::newRow("half to even, down") << u"0.0025"_s << qint64(2);
-        QTest::newRow("half to even, up") << u"0.0015"_s << qint64(2);
-        QTest::newRow("just above half") << u"0.00250001"_s << qint64(3);
-        QTest::newRow("0 stops") << u"0"_s << qint64(0);
-        QTest::newRow("0.0004 stops") << u"0.0004"_s << qint64(0);
-        QTest::newRow("0.0005 stops") << u"0.0005"_s << qint64(0);
-        QTest::newRow("largest") << u"2147483.647"_s << kIntMax;
-        QTest::newRow("rounds to largest") << u"2147483.6474"_s << kIntMax;
-        QTest::newRow("just beyond clamps") << u"2147483.648"_s << kIntMax;
-        QTest::newRow("huge clamps") << u"99999999999999999999999"_s << kIntMax;
-        QTest::newRow("letters") << u"abc"_s << qint64(-1);
-        QTest::newRow("decimal comma") << u"1,5"_s << qint64(-1);
-        QTest::newRow("grouping") << u"1,000"_s << qint64(-1);
-        QTest::newRow("negative") << u"-1"_s << qint64(-1);
-        QTest::newRow("plus sign") << u"+1"_s << qint64(-1);
-        QTest::newRow("exponent") << u"1e3"_s << qint64(-1);
-        QTest::newRow("two points") << u"1.2.3"_s << qint64(-1);
-        QTest::newRow("point alone") << u"."_s << qint64(-1);
-        QTest::newRow("blanks only") << u"   "_s << qint64(-1);
-        QTest::newRow("blank inside") << u"1 0"_s << qint64(-1);
-        QTest::newRow("nan") << u"nan"_s << qint64(-1);
-        QTest::newRow("NaN") << u"NaN"_s << qint64(-1);
-        QTest::newRow("inf") << u"inf"_s << qint64(-1);
-        QTest::newRow("Infinity") << u"Infinity"_s << qint64(-1);
-        QTest::newRow("hexadecimal") << u"0x10"_s << qint64(-1);
-        QTest::newRow("other digits") << u"\u0661\u0662"_s << qint64(-1);
-        QTest::newRow("full-width digit") << u"\uFF15"_s << qint64(-1);
+        QTest::newRow("10") << 2 << u"10"_s << qint64(10000);
+        QTest::newRow("2.5") << 2 << u"2.5"_s << qint64(2500);
+        QTest::newRow("blanks around") << 2 << u" 3 "_s << qint64(3000);
+        QTest::newRow("half to even, down") << 2 << u"0.0025"_s << qint64(2);
+        QTest::newRow("0 stops") << 2 << u"0"_s << qint64(0);
+        QTest::newRow("0.0004 stops") << 2 << u"0.0004"_s << qint64(0);
+        QTest::newRow("just beyond clamps") << 2 << u"2147483.648"_s << kIntMax;
+        QTest::newRow("huge clamps") << 2 << u"99999999999999999999999"_s << kIntMax;
+        QTest::newRow("letters") << 2 << u"abc"_s << qint64(-1);
+        QTest::newRow("decimal comma") << 2 << u"1,5"_s << qint64(-1);
+        QTest::newRow("negative") << 2 << u"-1"_s << qint64(-1);
+        QTest::newRow("exponent") << 2 << u"1e3"_s << qint64(-1);
+        QTest::newRow("NaN") << 2 << u"NaN"_s << qint64(-1);
+        QTest::newRow("inf") << 2 << u"inf"_s << qint64(-1);
+        QTest::newRow("other digits") << 2 << u"\u0661\u0662"_s << qint64(-1);
+        QTest::newRow("minutes 2") << 3 << u"2"_s << qint64(120000);
+        QTest::newRow("minutes, rounds to largest") << 3 << u"35791.39411"_s << kIntMax;
+        QTest::newRow("minutes, just beyond clamps") << 3 << u"35791.3942"_s << kIntMax;
+        QTest::newRow("minutes negative") << 3 << u"-2"_s << qint64(-1);
     }
 
-    void secondsText()
+    void boxText()
     {
+        QFETCH(int, row);
         QFETCH(QString, text);
         QFETCH(qint64, expected);
         makeForm();
-        m_main->clearLog();
-        m_form->txtRefresh1->setText(text);
+        QLineEdit *box = row == 2 ? m_form->txtRefresh1 : m_form->txtRefresh2;
+        if (row == 3) {
+            m_form->setOptionValue(3, true);
+            QCOMPARE(m_main->interval, 60000);
+        }
+        const std::int64_t before = m_main->interval;
+        m_main->log.clear();
+        box->setText(text);
         if (expected < 0) {
             QVERIFY(m_main->log.isEmpty());
-            QCOMPARE(m_main->interval, 5000);
+            QCOMPARE(m_main->interval, before);
         } else {
             QCOMPARE(m_main->log, appliedIntervals({expected}));
         }
         // The text stays as it was put in.
-        QCOMPARE(m_form->secondsText(), text);
-    }
-
-    void minutesText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("expected");
-        QTest::newRow("2") << u"2"_s << qint64(120000);
-        QTest::newRow("half a minute") << u"0.5"_s << qint64(30000);
-        QTest::newRow("1000") << u"1000"_s << qint64(60000000);
-        QTest::newRow("within range") << u"35791.3941"_s << qint64(2147483646);
-        QTest::newRow("rounds to largest") << u"35791.39411"_s << kIntMax;
-        QTest::newRow("just beyond clamps") << u"35791.3942"_s << kIntMax;
-        QTest::newRow("100000 clamps") << u"100000"_s << kIntMax;
-        QTest::newRow("rounds to 1") << u"0.00001"_s << qint64(1);
-        QTest::newRow("rounds to 0") << u"0.000008"_s << qint64(0);
-        QTest::newRow("negative") << u"-2"_s << qint64(-1);
-        QTest::newRow("letters") << u"x"_s << qint64(-1);
-    }
-
-    void minutesText()
-    {
-        QFETCH(QString, text);
-        QFETCH(qint64, expected);
-        makeForm();
-        m_form->setOptionValue(3, true);
-        QCOMPARE(m_main->interval, 60000);
-        m_main->clearLog();
-        m_form->txtRefresh2->setText(text);
-        if (expected < 0) {
-            QVERIFY(m_main->log.isEmpty());
-            QCOMPARE(m_main->interval, 60000);
-        } else {
-            QCOMPARE(m_main->log, appliedIntervals({expected}));
-        }
-        QCOMPARE(m_form->minutesText(), text);
+        QCOMPARE(box->text(), text);
     }
 
     void typingIntoTheSecondsBox_data()
@@ -533,8 +363,6 @@ private slots:
         QTest::newRow("10") << u"10"_s << QList<qint64>{1000, 10000};
         QTest::newRow("2.5") << u"2.5"_s << QList<qint64>{2000, 2000, 2500};
         QTest::newRow("negative") << u"-3"_s << QList<qint64>{};
-        QTest::newRow("letters") << u"abc"_s << QList<qint64>{};
-        QTest::newRow("decimal comma") << u"1,5"_s << QList<qint64>{1000};
     }
 
     void typingIntoTheSecondsBox()
@@ -543,7 +371,7 @@ private slots:
         QFETCH(QList<qint64>, intervals);
         makeForm();
         showForm();
-        m_main->clearLog();
+        m_main->log.clear();
         QTest::keyClick(m_form->txtRefresh1, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(m_form->txtRefresh1, typed);
         QCOMPARE(m_form->secondsText(), typed);
@@ -555,7 +383,7 @@ private slots:
     {
         makeForm();
         showForm();
-        m_main->clearLog();
+        m_main->log.clear();
         QTest::keyClick(m_form->txtRefresh1, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(m_form->txtRefresh1, Qt::Key_Backspace);
         // "1" is back at once; the nested run and the outer one each apply it.
@@ -564,7 +392,7 @@ private slots:
 
         // The same for the minutes row, emptied from code.
         m_form->setOptionValue(3, true);
-        m_main->clearLog();
+        m_main->log.clear();
         m_form->txtRefresh2->setText(QString());
         QCOMPARE(m_form->minutesText(), u"1"_s);
         QCOMPARE(m_main->log, appliedIntervals({60000, 60000}));
@@ -574,7 +402,7 @@ private slots:
     {
         makeForm();
         showForm();
-        m_main->clearLog();
+        m_main->log.clear();
         QTest::keyClick(m_form->txtRefresh2, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(m_form->txtRefresh2, u"7"_s);
         m_form->txtRefresh2->setText(QString()); // emptied: not refilled either
@@ -593,57 +421,38 @@ private slots:
     {
         makeForm();
         showForm();
-        m_main->clearLog();
+        m_main->log.clear();
         QTest::mouseClick(m_form->optRefresh1, Qt::LeftButton);
         QCOMPARE(m_main->log, appliedIntervals({0}));
-        QCOMPARE(selectedOption(), 1);
+        QCOMPARE(selectedOption(m_form), 1);
         // A click on the option already selected changes nothing.
-        m_main->clearLog();
+        m_main->log.clear();
         QTest::mouseClick(m_form->optRefresh1, Qt::LeftButton);
         QVERIFY(m_main->log.isEmpty());
         QTest::mouseClick(m_form->optRefresh3, Qt::LeftButton);
         QCOMPARE(m_main->log, appliedIntervals({60000}));
-        QCOMPARE(selectedOption(), 3);
-        m_main->clearLog();
-        QTest::mouseClick(m_form->optRefresh2, Qt::LeftButton);
-        QCOMPARE(m_main->log, appliedIntervals({5000}));
-        QCOMPARE(selectedOption(), 2);
+        QCOMPARE(selectedOption(m_form), 3);
     }
 
     void optionsSetFromCode()
     {
         makeForm();
-        m_main->clearLog();
+        m_main->log.clear();
         // True from code always runs the Click handler, selected already or not.
         m_form->setOptionValue(2, true);
-        QCOMPARE(m_main->log, appliedIntervals({5000}));
         m_form->setOptionValue(1, true);
         m_form->setOptionValue(1, true);
         QCOMPARE(m_main->log, appliedIntervals({5000, 0, 0}));
-        QCOMPARE(selectedOption(), 1);
         // False runs nothing; clearing the selected one leaves none selected.
-        m_main->clearLog();
-        m_form->setOptionValue(2, false);
-        QCOMPARE(selectedOption(), 1);
+        m_main->log.clear();
         m_form->setOptionValue(1, false);
-        QCOMPARE(selectedOption(), 0);
-        m_form->setOptionValue(0, true);
         m_form->setOptionValue(4, true);
+        QCOMPARE(selectedOption(m_form), 0);
         QVERIFY(m_main->log.isEmpty());
-        QCOMPARE(m_main->interval, 0);
         // The group is still exclusive afterwards.
         m_form->setOptionValue(3, true);
         m_form->setOptionValue(2, true);
-        QCOMPARE(selectedOption(), 2);
-    }
-
-    void disabledStopsTheTick()
-    {
-        makeForm();
-        m_main->clearLog();
-        m_form->optRefresh1_Click();
-        QCOMPARE(m_main->log, appliedIntervals({0}));
-        QCOMPARE(m_main->ticks, 1);
+        QCOMPARE(selectedOption(m_form), 2);
     }
 
     // --- Magnification ---------------------------------------------------------------
@@ -651,53 +460,33 @@ private slots:
     void sliderMoves()
     {
         makeForm();
-        m_main->clearLog();
+        m_main->log.clear();
         m_form->sliZoom->setValue(4);
         QCOMPARE(m_form->lblZoom->text(), u"Magnification 4x"_s);
         QCOMPARE(m_main->log, QStringList{u"resize"_s});
         m_form->sliZoom->setValue(4);
-        QCOMPARE(m_main->resizes, 1);
-
-        // From the keyboard.
-        showForm();
-        m_main->clearLog();
-        QTest::keyClick(m_form->sliZoom, Qt::Key_Left);
-        QCOMPARE(m_form->magnification(), 3);
-        QCOMPARE(m_form->lblZoom->text(), u"Magnification 3x"_s);
-        QCOMPARE(m_main->resizes, 1);
 
         // Dragging the thumb: one update per step, none more on release.
-        m_main->clearLog();
+        m_main->log.clear();
         m_form->sliZoom->setSliderDown(true);
         m_form->sliZoom->setSliderPosition(2);
         QCOMPARE(m_form->lblZoom->text(), u"Magnification 2x"_s);
         m_form->sliZoom->setSliderPosition(1);
-        QCOMPARE(m_form->lblZoom->text(), u"Magnification 1x"_s);
         m_form->sliZoom->setSliderDown(false);
-        QCOMPARE(m_main->resizes, 2);
+        QCOMPARE(m_form->lblZoom->text(), u"Magnification 1x"_s);
         // The menu is brought in line only on close.
-        QVERIFY(m_main->checkedItems.isEmpty());
+        QCOMPARE(m_main->log, QStringList({u"resize"_s, u"resize"_s}));
     }
 
     // --- The refresh lamp ------------------------------------------------------------
 
-    void lampDimsAfterLoad()
-    {
-        makeForm();
-        QCOMPARE(m_form->Shape1->fillColor(), VbColor{255});
-        QVERIFY(m_form->Label3->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Shape1->fillColor(), VbColor{128}, 3000);
-        QVERIFY(!m_form->Label3->isEnabled());
-        QVERIFY(!m_form->Timer1->isActive());
-    }
-
-    void lampLightsOnEveryTick()
+    void lampLightsAndDims()
     {
         // As the main window's memory tick does.
         m_main->onTick = [this] { m_form->lightIndicator(); };
         makeForm();
-        m_form->Timer1_Timer();
-        QCOMPARE(m_form->Shape1->fillColor(), VbColor{128});
+        QCOMPARE(m_form->Shape1->fillColor(), VbColor{255});
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Shape1->fillColor(), VbColor{128}, 3000);
         QVERIFY(!m_form->Label3->isEnabled());
         QVERIFY(!m_form->Timer1->isActive());
 
@@ -705,10 +494,7 @@ private slots:
         QCOMPARE(m_form->Shape1->fillColor(), VbColor{255});
         QVERIFY(m_form->Label3->isEnabled());
         QVERIFY(m_form->Timer1->isActive());
-        QCOMPARE(m_form->Timer1->interval(), 500);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Shape1->fillColor(), VbColor{128}, 3000);
-        QVERIFY(!m_form->Label3->isEnabled());
-
+        m_form->Timer1_Timer();
         // An edit that is ignored runs no tick, so the lamp stays dark.
         m_form->txtRefresh1->setText(u"x"_s);
         QCOMPARE(m_form->Shape1->fillColor(), VbColor{128});
@@ -724,15 +510,12 @@ private slots:
         m_form->setOptionValue(3, true);
         m_form->txtRefresh1->setText(u" 2.50 "_s);
         m_store->clearWrites();
-        m_main->clearLog();
+        m_main->log.clear();
         qsizetype writesAtMenuSync = -1;
         m_main->onCheck = [&] { writesAtMenuSync = m_store->writes().size(); };
         QSignalSpy unloaded(m_form.data(), &frmPreferences::unloaded);
 
         QVERIFY(m_form->close());
-        const QString left = singleText(static_cast<float>(screenWidthTwips() / 2 - 2895 / 2.0));
-        const QString top =
-            singleText(static_cast<float>((screenHeightTwips() / 2 - 3015 / 2.0) * 0.8));
         const QStringList expected = {
             u"Preferences/Zoom=3"_s,
             u"Preferences/OptRefresh1=False"_s,
@@ -740,14 +523,13 @@ private slots:
             u"Preferences/OptRefresh3=True"_s,
             u"Preferences/RefreshInterval1= 2.50 "_s,
             u"Preferences/RefreshInterval2=abc"_s,
-            u"PreferencesForm/Left="_s + left,
-            u"PreferencesForm/Top="_s + top,
+            u"PreferencesForm/Left="_s + singleText(static_cast<float>(loadLeftTwips())),
+            u"PreferencesForm/Top="_s + singleText(static_cast<float>(loadTopTwips())),
         };
         QCOMPARE(m_store->writeLog(), expected);
-        QCOMPARE(m_main->checkedItems, QList<int>{3});
+        QCOMPARE(m_main->log, QStringList{u"check 3"_s});
         QCOMPARE(writesAtMenuSync, expected.size());
         QCOMPARE(unloaded.count(), 1);
-        QCOMPARE(m_main->ticks, 0);
 
         // A second close request before the window is gone saves nothing again.
         m_form->close();
@@ -759,38 +541,12 @@ private slots:
     void closeStoresTheCurrentPosition()
     {
         makeForm();
-        m_form->move(300, 200);
-        m_form->close();
-        QCOMPARE(m_store->value(u"PreferencesForm"_s, u"Left"_s), u"4500"_s);
-        QCOMPARE(m_store->value(u"PreferencesForm"_s, u"Top"_s), u"3000"_s);
-    }
-
-    void closeWhileMinimized()
-    {
-        makeForm();
         showForm();
+        m_form->move(300, 200);
         m_form->showMinimized();
         QVERIFY(m_form->close());
-        QVERIFY(m_store->contains(u"PreferencesForm"_s, u"Left"_s));
-        QVERIFY(m_store->contains(u"PreferencesForm"_s, u"Top"_s));
-        QCOMPARE(m_store->value(u"Preferences"_s, u"Zoom"_s), u"1"_s);
-    }
-
-    void closeChecksTheMenuItem_data()
-    {
-        QTest::addColumn<int>("zoom");
-        for (int zoom = 1; zoom <= 4; ++zoom)
-            QTest::addRow("%dx", zoom) << zoom;
-    }
-
-    void closeChecksTheMenuItem()
-    {
-        QFETCH(int, zoom);
-        makeForm();
-        m_form->sliZoom->setValue(zoom);
-        m_form->close();
-        QCOMPARE(m_main->checkedItems, QList<int>{zoom});
-        QCOMPARE(m_store->value(u"Preferences"_s, u"Zoom"_s), QString::number(zoom));
+        QCOMPARE(m_store->value(u"PreferencesForm"_s, u"Left"_s), u"4500"_s);
+        QCOMPARE(m_store->value(u"PreferencesForm"_s, u"Top"_s), u"3000"_s);
     }
 
     void reloadAfterClose()
@@ -798,9 +554,8 @@ private slots:
         FormRef<frmPreferences> preferences(
             [this] { return new frmPreferences(*m_store, *m_main); });
         QPointer<frmPreferences> first = preferences.get();
-        QCOMPARE(m_main->log, appliedIntervals({1000, 1000, 5000}));
         first->sliZoom->setValue(2);
-        QTest::mouseClick(first->optRefresh1, Qt::LeftButton);
+        first->setOptionValue(1, true);
         first->txtRefresh1->setText(u"12"_s);
         first->move(10, 10);
         first->close();
@@ -808,17 +563,15 @@ private slots:
         QTRY_VERIFY(first.isNull());
 
         // The next reference builds a new window that applies what was stored.
-        m_main->clearLog();
+        m_main->log.clear();
         frmPreferences *second = preferences.get();
         QVERIFY(second);
         QCOMPARE(second->magnification(), 2);
         QCOMPARE(second->secondsText(), u"12"_s);
-        QCOMPARE(second->minutesText(), u"1"_s);
-        QCOMPARE(selectedOptionOf(second), 1);
+        QCOMPARE(selectedOption(second), 1);
         QCOMPARE(m_main->log, QStringList{u"resize"_s} + appliedIntervals({0}));
         // Placed by the load again, not at the stored position.
-        QCOMPARE(second->x(),
-                 static_cast<int>(std::lround((screenWidthTwips() / 2 - 2895 / 2.0) / 15)));
+        QCOMPARE(second->x(), px(loadLeftTwips()));
     }
 
     void closeDuringALoadTick()
