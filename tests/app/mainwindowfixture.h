@@ -1,9 +1,8 @@
 #pragma once
 
-// Shared set-up of the main window's tests: a main window over a fake process source,
-// a settings store in memory and a desktop shell that only records, plus helpers that
-// read what the chart and the windows show. Header-only: it includes the main
-// window, which the test support library does not link.
+// Shared set-up of the main window's tests: a main window over fakes, and helpers that
+// read what the chart and the windows show. Header-only: the support library does not
+// link the main window.
 
 #include "app/mainwindow.h"
 #include "platform/desktopshell.h"
@@ -25,15 +24,25 @@ using namespace Qt::StringLiterals;
 
 inline constexpr ByteCount kMiB = 1024 * 1024;
 inline constexpr ByteCount kGiB = 1024 * kMiB;
+// The fixture's machine.
+inline constexpr ByteCount kTotal = 256 * kMiB;
+inline constexpr ByteCount kAvailable = 96 * kMiB;
 
-// Records what it is asked to open, and opens nothing.
+inline const QStringList kPreferenceKeys = {u"Preferences/Zoom"_s,
+                                            u"Preferences/OptRefresh1"_s,
+                                            u"Preferences/OptRefresh2"_s,
+                                            u"Preferences/OptRefresh3"_s,
+                                            u"Preferences/RefreshInterval1"_s,
+                                            u"Preferences/RefreshInterval2"_s,
+                                            u"Preferences/ActiveHyperlink"_s};
+
 class RecordingShell : public DesktopShell {
 public:
     QStringList opened;
     void open(const QString &target) override { opened << target; }
 };
 
-// The fake process source, with a look at every scan just as it enumerates.
+// Lets a test look at every scan just as it enumerates.
 class ObservedProcessSource : public FakeProcessSource {
 public:
     std::function<void()> beforeEnumeration;
@@ -56,7 +65,7 @@ public:
 
     MainWindowFixture()
     {
-        source.setMemory(256 * kMiB, 96 * kMiB);
+        source.setMemory(kTotal, kAvailable);
         source.addGeneratedProcesses(12);
     }
 
@@ -71,14 +80,13 @@ public:
     MainWindowFixture(const MainWindowFixture &) = delete;
     MainWindowFixture &operator=(const MainWindowFixture &) = delete;
 
-    // Builds the main window (no splash) without loading it.
+    // Without the splash, and without loading.
     frmMain &create()
     {
         main = std::make_unique<frmMain>(frmMain::Services{source, store, shell, {}, false});
         return *main;
     }
 
-    // Builds the main window and runs its start-up.
     frmMain &load()
     {
         create();
@@ -86,14 +94,13 @@ public:
         return *main;
     }
 
-    // Shows the loaded main window, as the splash does at the end of its countdown.
     bool show()
     {
         main->show();
         return QTest::qWaitForWindowExposed(main.get());
     }
 
-    // Shows the main window and makes it the active one, so that its shortcuts work.
+    // Active, so that its shortcuts work.
     bool showActive()
     {
         if (!show())
@@ -103,8 +110,7 @@ public:
     }
 };
 
-// The captions of the chart's slice labels, in slice order (element 0, the design
-// template, left out).
+// The captions of the chart's slice labels, in slice order (element 0 is the template).
 inline QStringList sliceCaptions(const frmMain &main)
 {
     QStringList captions;
@@ -115,16 +121,14 @@ inline QStringList sliceCaptions(const frmMain &main)
     return captions;
 }
 
-// The caption a slice of `bytes` bytes gets: the name, then the size in whole
-// kilobytes (rounded down).
+// A slice's caption: the name, then the size in whole kilobytes (rounded down).
 inline QString sliceCaption(const QString &name, ByteCount bytes)
 {
     const ByteCount kb = bytes >= 0 ? bytes / 1024 : -((-bytes + 1023) / 1024);
     return name + u" ("_s + QString::number(kb) + u"Kb)"_s;
 }
 
-// The sum of the working sets of `processes`: what a scan that skips none of them
-// keeps as the processes' total for the next scan.
+// What a scan keeps as the processes' total for the next scan's operating-system slice.
 inline ByteCount processTotal(const std::vector<FakeProcess> &processes)
 {
     ByteCount sum = 0;
@@ -133,9 +137,7 @@ inline ByteCount processTotal(const std::vector<FakeProcess> &processes)
     return sum;
 }
 
-// The captions a complete scan of `processes` draws after an earlier scan whose
-// processes came to `previousTotal` bytes: the operating system's share, one slice per
-// process, and the available memory.
+// The captions a complete scan draws after one whose processes came to `previousTotal`.
 inline QStringList expectedCaptions(const std::vector<FakeProcess> &processes, ByteCount total,
                                     ByteCount available, ByteCount previousTotal)
 {
@@ -147,17 +149,15 @@ inline QStringList expectedCaptions(const std::vector<FakeProcess> &processes, B
     return captions;
 }
 
-// The same when the process list has not changed since the scan before.
 inline QStringList expectedCaptions(const std::vector<FakeProcess> &processes, ByteCount total,
                                     ByteCount available)
 {
     return expectedCaptions(processes, total, available, processTotal(processes));
 }
 
-// A colour no part of the chart uses, to tell whether the picture was erased.
 inline constexpr VbColor kMarkColor = rgb(1, 2, 3);
 
-// Draws a mark in the chart picture's top left corner, away from the bar.
+// A mark in the chart picture's corner, away from the bar, to tell whether it was erased.
 inline void markPicture(frmMain &main)
 {
     main.Picture1->line(3, 3, 3, 3, kMarkColor);
@@ -168,9 +168,8 @@ inline bool pictureMarked(const frmMain &main)
     return main.Picture1->pixelAt(3, 3) == kMarkColor;
 }
 
-// Whether the chart picture holds exactly what a fresh layout draws for the same
-// processes and memory: nothing half drawn, out of place or left over. Lays the chart
-// out again to find out.
+// Whether the chart holds exactly what a fresh layout draws: nothing half drawn or left
+// over. Lays the chart out again to find out.
 inline bool chartIsWhole(frmMain &main)
 {
     const QImage drawn = main.Picture1->drawing();
@@ -179,7 +178,6 @@ inline bool chartIsWhole(frmMain &main)
     return main.Picture1->drawing() == drawn && sliceCaptions(main) == captions;
 }
 
-// The message boxes on the screen.
 inline QList<QMessageBox *> shownMessageBoxes()
 {
     QList<QMessageBox *> boxes;
@@ -198,19 +196,18 @@ inline QStringList writtenKeyPaths(const MemorySettingsStore &store)
     return paths;
 }
 
-// How often `section`/`key` was written.
-inline int writeCount(const MemorySettingsStore &store, const QString &section, const QString &key)
+inline QStringList checkedMagnificationItems(const frmMain &main)
 {
-    int n = 0;
-    for (const MemorySettingsStore::Write &w : store.writes())
-        n += (w.section == section && w.key == key) ? 1 : 0;
-    return n;
+    QStringList checked;
+    for (const QAction *item : {main.mnu1x, main.mnu2x, main.mnu3x, main.mnu4x})
+        if (item->isChecked())
+            checked << item->objectName();
+    return checked;
 }
 
 } // namespace plenwick::testing
 
-// The tests measure the window in twips at 15 per pixel and format numbers with ","
-// between thousands, whatever the machine's screen and language.
+// 15 twips per pixel and "," between thousands, whatever the machine's screen and language.
 #define PLENWICK_MAINWINDOW_TEST_MAIN(TestClass)                                                   \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \

@@ -22,24 +22,6 @@ using namespace plenwick::testing;
 
 namespace {
 
-constexpr ByteCount kTotal = 256 * kMiB;
-constexpr ByteCount kAvailable = 96 * kMiB;
-
-QStringList checkedMagnificationItems(const frmMain &main)
-{
-    QStringList checked;
-    for (const QAction *item : {main.mnu1x, main.mnu2x, main.mnu3x, main.mnu4x})
-        if (item->isChecked())
-            checked << item->objectName();
-    return checked;
-}
-
-QAction *magnificationItem(const frmMain &main, int n)
-{
-    const QAction *items[] = {main.mnu1x, main.mnu2x, main.mnu3x, main.mnu4x};
-    return const_cast<QAction *>(items[n - 1]);
-}
-
 // The table's filled rows below the heading, one "pid|name|size|directory" each.
 QStringList gridRows(frmMain &main)
 {
@@ -69,35 +51,6 @@ QStringList expectedRows(const std::vector<FakeProcess> &processes)
     return rows;
 }
 
-// Records the events of the given types that reach the watched objects.
-class EventRecorder : public QObject {
-public:
-    explicit EventRecorder(QList<QEvent::Type> types) : m_types(std::move(types)) {}
-    QList<QEvent::Type> seen;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (m_types.contains(event->type()))
-            seen << event->type();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QList<QEvent::Type> m_types;
-};
-
-// Changes the process list: one process ends, one starts, one grows.
-void changeProcesses(FakeProcessSource &source)
-{
-    source.removeProcess(103);
-    source.process(105)->workingSet = 7 * kMiB;
-    source.addProcess({.pid = 900,
-                       .baseName = u"newcomer"_s,
-                       .fileName = u"/usr/bin/newcomer"_s,
-                       .workingSet = 5 * kMiB});
-}
-
 } // namespace
 
 class TestMainWindowCommands : public QObject {
@@ -123,7 +76,12 @@ private slots:
         frmMain &main = f.load();
         QVERIFY(f.showActive());
         const ByteCount before = processTotal(f.source.processes());
-        changeProcesses(f.source);
+        f.source.removeProcess(103);
+        f.source.process(105)->workingSet = 7 * kMiB;
+        f.source.addProcess({.pid = 900,
+                             .baseName = u"newcomer"_s,
+                             .fileName = u"/usr/bin/newcomer"_s,
+                             .workingSet = 5 * kMiB});
         // The memory status changes too, but only a tick reads it.
         f.source.setMemory(512 * kMiB, 300 * kMiB);
         const int scans = f.source.enumerationCount();
@@ -179,144 +137,90 @@ private slots:
             QCOMPARE(firstSlices.at(i), os);
     }
 
-    // ---- Windows ------------------------------------------------------------------
-
-    void showButtons_data()
+    // Help button: the about window; the Help menu item and F1: the help window. A menu
+    // item for a window already open behind the main window hides it and shows it again,
+    // so that the desktop brings it to the front.
+    void showWindows_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("window");
-        QTest::newRow("View Data") << u"Command4"_s << u"frmData"_s;
-        QTest::newRow("Preferences") << u"Command5"_s << u"frmPreferences"_s;
-        QTest::newRow("Help shows the about window") << u"Command6"_s << u"frmAbout"_s;
-    }
-    void showButtons()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, window);
-        MainWindowFixture f;
-        frmMain &main = f.load();
-        QVERIFY(f.show());
-        auto *pushButton = main.findChild<QPushButton *>(button);
-        QVERIFY(pushButton);
-        QWidget *loadedBefore = nullptr;
-        if (window == u"frmData"_s)
-            loadedBefore = main.loadedDataWindow();
-        else if (window == u"frmPreferences"_s)
-            loadedBefore = main.loadedPreferences();
-        else
-            loadedBefore = main.loadedAboutWindow();
-
-        pushButton->click();
-
-        QWidget *shown = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == window && w->isVisible())
-                shown = w;
-        QVERIFY(shown);
-        if (loadedBefore)
-            QCOMPARE(shown, loadedBefore); // the loaded window, not a second one
-        // Only that window came up.
-        QStringList visible;
-        for (QWidget *w : {static_cast<QWidget *>(main.loadedDataWindow()),
-                           static_cast<QWidget *>(main.loadedPreferences()),
-                           static_cast<QWidget *>(main.loadedAboutWindow()),
-                           static_cast<QWidget *>(main.loadedHelpWindow())})
-            if (w && w->isVisible())
-                visible << w->objectName();
-        QCOMPARE(visible, QStringList{window});
-    }
-
-    void helpMenuShowsTheHelpWindow_data()
-    {
-        QTest::addColumn<bool>("byShortcut");
-        QTest::newRow("About > Help") << false;
-        QTest::newRow("F1") << true;
-    }
-    void helpMenuShowsTheHelpWindow()
-    {
-        QFETCH(bool, byShortcut);
-        MainWindowFixture f;
-        frmMain &main = f.load();
-        QVERIFY(f.showActive());
-        if (byShortcut)
-            QTest::keyClick(&main, Qt::Key_F1);
-        else
-            main.mnuHelp->trigger();
-        QVERIFY(main.loadedHelpWindow());
-        QVERIFY(main.loadedHelpWindow()->isVisible());
-        QVERIFY(!main.loadedAboutWindow() || !main.loadedAboutWindow()->isVisible());
-    }
-
-    void bringUpItems_data()
-    {
-        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("openBefore");
-        const std::pair<const char16_t *, const char16_t *> items[] = {
-            {u"mnuViewData", u"frmData"},
-            {u"mnuPreferences", u"frmPreferences"},
-            {u"mnuAbout", u"frmAbout"},
-            {u"mnuHelp", u"frmHelp"}};
-        for (const auto &[item, window] : items) {
-            const QString i = QString::fromUtf16(item), w = QString::fromUtf16(window);
-            QTest::addRow("%s, closed", qPrintable(i)) << i << w << false;
-            QTest::addRow("%s, behind the main window", qPrintable(i)) << i << w << true;
-        }
+        QTest::newRow("View Data") << u"Command4"_s << u"frmData"_s << false;
+        QTest::newRow("Preferences") << u"Command5"_s << u"frmPreferences"_s << false;
+        QTest::newRow("Help button") << u"Command6"_s << u"frmAbout"_s << false;
+        QTest::newRow("About > Help") << u"mnuHelp"_s << u"frmHelp"_s << false;
+        QTest::newRow("F1") << u"F1"_s << u"frmHelp"_s << false;
+        QTest::newRow("mnuAbout, behind") << u"mnuAbout"_s << u"frmAbout"_s << true;
+        QTest::newRow("mnuViewData, behind") << u"mnuViewData"_s << u"frmData"_s << true;
+        QTest::newRow("mnuPreferences, behind")
+            << u"mnuPreferences"_s << u"frmPreferences"_s << true;
     }
-    void bringUpItems()
+    void showWindows()
     {
-        QFETCH(QString, item);
+        QFETCH(QString, how);
         QFETCH(QString, window);
         QFETCH(bool, openBefore);
         MainWindowFixture f;
         frmMain &main = f.load();
-        QVERIFY(f.show());
-        auto *action = main.findChild<QAction *>(item);
-        QVERIFY(action);
-        const auto target = [&]() -> QWidget * {
-            if (window == u"frmData"_s)
-                return main.loadedDataWindow();
-            if (window == u"frmPreferences"_s)
-                return main.loadedPreferences();
-            if (window == u"frmAbout"_s)
-                return main.loadedAboutWindow();
-            return main.loadedHelpWindow();
+        QVERIFY(f.showActive());
+        const auto windows = [&] {
+            return QList<QWidget *>{main.loadedDataWindow(), main.loadedPreferences(),
+                                    main.loadedAboutWindow(), main.loadedHelpWindow()};
         };
-        QWidget *before = nullptr;
+        const auto find = [&]() -> QWidget * {
+            for (QWidget *w : windows())
+                if (w && w->objectName() == window)
+                    return w;
+            return nullptr;
+        };
+        const auto run = [&] {
+            if (how == u"F1"_s)
+                QTest::keyClick(&main, Qt::Key_F1);
+            else if (auto *button = main.findChild<QPushButton *>(how))
+                button->click();
+            else
+                main.findChild<QAction *>(how)->trigger();
+        };
         if (openBefore) {
-            action->trigger();
-            before = target();
-            QVERIFY(before && before->isVisible());
-            // The user goes back to the main window.
-            QApplication::setActiveWindow(&main);
+            run();
+            QVERIFY(find() && find()->isVisible());
+            QApplication::setActiveWindow(&main); // the user goes back to the main window
             QCOMPARE(QApplication::activeWindow(), &main);
         }
-        EventRecorder events({QEvent::Hide, QEvent::Show});
-        if (before)
-            before->installEventFilter(&events);
+        QWidget *loadedBefore = find();
+        struct Recorder : QObject {
+            QList<QEvent::Type> seen;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Hide || e->type() == QEvent::Show)
+                    seen << e->type();
+                return false;
+            }
+        } events;
+        if (loadedBefore)
+            loadedBefore->installEventFilter(&events);
 
-        action->trigger();
+        run();
 
-        QWidget *shown = target();
-        QVERIFY(shown);
-        QVERIFY(shown->isVisible());
-        if (before) {
-            // The same window, hidden and shown again so that the desktop brings it to
-            // the front.
-            QCOMPARE(shown, before);
+        // That window came up (the one loaded before, if any), and no other.
+        QStringList visible;
+        for (QWidget *w : windows())
+            if (w && w->isVisible())
+                visible << w->objectName();
+        QCOMPARE(visible, QStringList{window});
+        if (loadedBefore)
+            QCOMPARE(find(), loadedBefore);
+        if (openBefore)
             QCOMPARE(events.seen, (QList<QEvent::Type>{QEvent::Hide, QEvent::Show}));
-        }
     }
-
-    // ---- Magnification --------------------------------------------------------------
 
     void magnificationItems_data()
     {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
-        for (int from = 1; from <= 4; ++from)
-            for (int to = 1; to <= 4; ++to)
-                QTest::addRow("%d00%% to %d00%%", from, to) << from << to;
+        const std::pair<int, int> rows[] = {{1, 1}, {1, 3}, {3, 3}, {4, 2}};
+        for (const auto &[from, to] : rows)
+            QTest::addRow("%d00%% to %d00%%", from, to) << from << to;
     }
     void magnificationItems()
     {
@@ -326,22 +230,19 @@ private slots:
         f.store.preset(u"Preferences"_s, u"Zoom"_s, QString::number(from));
         frmMain &main = f.load();
         QVERIFY(f.show());
-        QCOMPARE(main.magnification(), from);
         const auto widthAt = [&](int m) {
             return static_cast<int>(std::lround(main.geometryTwips().width() / 15.0 * m));
         };
-        QCOMPARE(main.Picture1->width(), widthAt(from));
         markPicture(main);
         const int scans = f.source.enumerationCount();
         f.store.clearWrites();
 
-        magnificationItem(main, to)->trigger();
+        main.findChild<QAction *>(u"mnu%1x"_s.arg(to))->trigger();
 
         QCOMPARE(main.preferences()->sliZoom->value(), to);
         QCOMPARE(main.magnification(), to);
         QCOMPARE(checkedMagnificationItems(main), QStringList{u"mnu%1x"_s.arg(to)});
         QCOMPARE(main.Picture1->width(), widthAt(to));
-        QCOMPARE(main.lastLayout().picture1WidthPx, widthAt(to));
         if (from == to) {
             // Nothing is laid out again: the picture is not erased, nothing is scanned.
             QVERIFY(pictureMarked(main));
@@ -357,8 +258,6 @@ private slots:
         // The items store nothing; the magnification is saved at the end of the run.
         QCOMPARE(f.store.writeLog(), QStringList());
     }
-
-    // ---- Plain text -------------------------------------------------------------------
 
     void processNamesArePlainText()
     {
@@ -393,16 +292,12 @@ private slots:
         // The table's cells.
         frmData *data = main.dataWindow();
         const QAbstractItemModel *model = data->Grid1->model();
-        int row = -1;
-        for (int r = 0; r < model->rowCount(); ++r)
-            if (model->index(r, 0).data().toString() == u"950"_s)
-                row = r;
-        QVERIFY(row > 0);
-        QCOMPARE(model->index(row, 1).data().toString(), name);
-        QCOMPARE(model->index(row, 3).data().toString(), directory);
+        const QModelIndexList hit =
+            model->match(model->index(0, 0), Qt::DisplayRole, u"950"_s, 1, Qt::MatchExactly);
+        QCOMPARE(hit.size(), 1);
+        QCOMPARE(hit[0].siblingAtColumn(1).data().toString(), name);
+        QCOMPARE(hit[0].siblingAtColumn(3).data().toString(), directory);
     }
-
-    // ---- A process list that cannot be read -------------------------------------------
 
     void enumerationFailureShowsOneMessage()
     {

