@@ -88,6 +88,15 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        QRect(470, 120, 1980, 195), tp, true);
     Label4 = makeLabel(this, u"Label4"_s, u"Available Physical Memory:"_s, true,
                        QRect(120, 360, 2325, 195), tp, true);
+    // The captions end at one right edge and their figures start just after it. Where
+    // this screen's bold face is wider than the one the window was laid out for, the
+    // edge moves right as far as needed, so that no caption is cut at the window's left.
+    const int margin = twipsToPixels(120, tp.x);
+    const int overflow = std::max(0, margin - std::min(Label3->x(), Label4->x()));
+    if (overflow > 0) {
+        for (QLabel *label : {Label3, Label4, Label1, Label2})
+            label->move(label->x() + overflow, label->y());
+    }
     Label1->setAccessibleName(u"Total physical memory"_s);
     Label2->setAccessibleName(u"Available physical memory"_s);
     setTabOrder(Grid1, Label2);

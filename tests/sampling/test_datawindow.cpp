@@ -111,6 +111,21 @@ private slots:
         QCOMPARE(m_form->Label4->text(), u"Available Physical Memory:"_s);
     }
 
+    void memoryCaptionsAreWhole()
+    {
+        // The bold captions end at one edge, the figures start after it, and neither
+        // caption is cut at the window's left, whatever this screen's font measures.
+        const QLabel *captions[] = {m_form->Label3, m_form->Label4};
+        for (const QLabel *caption : captions) {
+            QVERIFY(caption->x() >= 8);
+            QCOMPARE(caption->x() + caption->width(),
+                     m_form->Label4->x() + m_form->Label4->width());
+            QVERIFY(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()));
+        }
+        QVERIFY(m_form->Label1->x() > m_form->Label4->x() + m_form->Label4->width());
+        QCOMPARE(m_form->Label1->x(), m_form->Label2->x());
+    }
+
     void columnWidthsAfterLoad()
     {
         const int expected[] = {60, 87, 60, 667}; // 900, 1300, 900, 10000 twips
