@@ -2,8 +2,8 @@
 // a whole scan and plot through a fake process source, and the repaint of the
 // visible part of the chart. 16 GiB of memory, a window 1920 pixels wide.
 #include "app/mainwindow.h"
-#include "platform/desktopshell.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/toolkit/picturebox.h"
 #include "support/fakeprocesssource.h"
 #include "support/memorysettingsstore.h"
 

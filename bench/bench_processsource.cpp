@@ -17,7 +17,7 @@
 // machine, so the paired ratio is the figure to trust there.
 //   bench_processsource --benchmark_enable_random_interleaving=true
 
-#include "platform/linuxprocesssource.h"
+#include "platform/os/linuxprocesssource.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

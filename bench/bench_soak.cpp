@@ -11,8 +11,8 @@
 // with status 1 when the growth is above 2 MB.
 
 #include "app/mainwindow.h"
-#include "platform/desktopshell.h"
-#include "platform/linuxprocesssource.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/os/linuxprocesssource.h"
 #include "support/memorysettingsstore.h"
 
 #include <chrono>

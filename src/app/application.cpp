@@ -2,10 +2,10 @@
 
 #include "helppicturemaker.h"
 #include "mainwindow.h"
-#include "platform/desktopshell.h"
-#include "platform/inisettingsstore.h"
-#include "platform/linuxprocesssource.h"
-#include "platform/toolkit.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/settings/inisettingsstore.h"
+#include "platform/os/linuxprocesssource.h"
+#include "platform/toolkit/toolkit.h"
 
 #include <QApplication>
 

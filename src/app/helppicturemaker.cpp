@@ -1,11 +1,11 @@
 #include "helppicturemaker.h"
 
 #include "mainwindow.h"
-#include "platform/desktopshell.h"
-#include "platform/processsource.h"
-#include "platform/settingsstore.h"
-#include "platform/toolkit.h"
-#include "platform/twips.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/os/processsource.h"
+#include "platform/settings/settingsstore.h"
+#include "platform/toolkit/toolkit.h"
+#include "platform/toolkit/twips.h"
 
 #include <QMap>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/twips.h"
+#include "platform/toolkit/twips.h"
 
 #include <array>
 

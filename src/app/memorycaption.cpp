@@ -1,6 +1,6 @@
 #include "memorycaption.h"
 
-#include "platform/numberformat.h"
+#include "platform/toolkit/numberformat.h"
 
 namespace plenwick {
 

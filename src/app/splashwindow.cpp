@@ -1,7 +1,7 @@
 #include "splashwindow.h"
 
-#include "platform/toolkit.h"
-#include "platform/twips.h"
+#include "platform/toolkit/toolkit.h"
+#include "platform/toolkit/twips.h"
 
 #include <cmath>
 #include <QCloseEvent>

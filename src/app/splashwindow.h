@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/vbcolor.h"
+#include "platform/toolkit/vbcolor.h"
 
 #include <QPixmap>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "chartcontrols.h"
 
-#include "platform/picturebox.h"
+#include "platform/toolkit/picturebox.h"
 
 #include <QFont>
 

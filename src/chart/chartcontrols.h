@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/controlarray.h"
+#include "platform/toolkit/controlarray.h"
 
 namespace plenwick {
 

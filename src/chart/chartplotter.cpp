@@ -1,6 +1,6 @@
 #include "chartplotter.h"
 
-#include "platform/picturebox.h"
+#include "platform/toolkit/picturebox.h"
 #include "slicecolors.h"
 
 #include <algorithm>

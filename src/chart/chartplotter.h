@@ -2,8 +2,8 @@
 
 #include "chartcontrols.h"
 #include "chartstate.h"
-#include "platform/processsource.h"
-#include "platform/vbcolor.h"
+#include "platform/os/processsource.h"
+#include "platform/toolkit/vbcolor.h"
 
 #include <functional>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "datawindow.h"
 
-#include "platform/settingstext.h"
-#include "platform/toolkit.h"
-#include "platform/twips.h"
+#include "platform/settings/settingstext.h"
+#include "platform/toolkit/toolkit.h"
+#include "platform/toolkit/twips.h"
 #include "processgridmodel.h"
 
 #include <algorithm>

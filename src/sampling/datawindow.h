@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/windowgeometry.h"
+#include "platform/toolkit/windowgeometry.h"
 #include "processgrid.h"
 
 #include <QWidget>

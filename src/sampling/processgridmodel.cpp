@@ -1,6 +1,6 @@
 #include "processgridmodel.h"
 
-#include "platform/systemtext.h"
+#include "platform/os/systemtext.h"
 
 #include <algorithm>
 #include <QApplication>

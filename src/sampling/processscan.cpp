@@ -1,6 +1,6 @@
 #include "processscan.h"
 
-#include "platform/numberformat.h"
+#include "platform/toolkit/numberformat.h"
 
 namespace plenwick {
 

@@ -2,7 +2,7 @@
 
 #include "chart/chartplotter.h"
 #include "chart/chartstate.h"
-#include "platform/processsource.h"
+#include "platform/os/processsource.h"
 #include "processgrid.h"
 #include "scanstate.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/processsource.h"
+#include "platform/os/processsource.h"
 
 #include <QString>
 

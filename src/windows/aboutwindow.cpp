@@ -1,9 +1,9 @@
 #include "aboutwindow.h"
 
-#include "platform/desktopshell.h"
-#include "platform/toolkit.h"
-#include "platform/twips.h"
-#include "platform/windowgeometry.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/toolkit/toolkit.h"
+#include "platform/toolkit/twips.h"
+#include "platform/toolkit/windowgeometry.h"
 
 #include <cmath>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "persistence.h"
 
-#include "platform/settingstext.h"
-#include "platform/windowgeometry.h"
+#include "platform/settings/settingstext.h"
+#include "platform/toolkit/windowgeometry.h"
 #include "settingskeys.h"
 
 #include <QWidget>

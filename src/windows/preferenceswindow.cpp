@@ -1,11 +1,11 @@
 #include "preferenceswindow.h"
 
 #include "mainwindowlink.h"
-#include "platform/settingsstore.h"
-#include "platform/settingstext.h"
-#include "platform/toolkit.h"
-#include "platform/twips.h"
-#include "platform/windowgeometry.h"
+#include "platform/settings/settingsstore.h"
+#include "platform/settings/settingstext.h"
+#include "platform/toolkit/toolkit.h"
+#include "platform/toolkit/twips.h"
+#include "platform/toolkit/windowgeometry.h"
 #include "refreshinterval.h"
 #include "settingskeys.h"
 

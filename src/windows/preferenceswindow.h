@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lampwidget.h"
-#include "platform/vbcolor.h"
+#include "platform/toolkit/vbcolor.h"
 
 #include <QString>
 #include <QWidget>

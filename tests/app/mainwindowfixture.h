@@ -5,8 +5,8 @@
 // link the main window.
 
 #include "app/mainwindow.h"
-#include "platform/desktopshell.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/toolkit/picturebox.h"
 #include "support/fakeprocesssource.h"
 #include "support/memorysettingsstore.h"
 

@@ -3,7 +3,7 @@
 // and position of the windows stays in the logical pixels and twips they are made of.
 #include "app/splashwindow.h"
 #include "mainwindowfixture.h"
-#include "platform/twips.h"
+#include "platform/toolkit/twips.h"
 
 #include <algorithm>
 #include <QFrame>

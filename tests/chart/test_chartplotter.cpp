@@ -2,7 +2,7 @@
 #include "chart/chartplotter.h"
 #include "chart/chartstate.h"
 #include "chart/slicecolors.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/picturebox.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "platform/inisettingsstore.h"
-#include "platform/settingstext.h"
+#include "platform/settings/inisettingsstore.h"
+#include "platform/settings/settingstext.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/linuxprocesssource.h"
+#include "platform/os/linuxprocesssource.h"
 
 #include <algorithm>
 #include <functional>

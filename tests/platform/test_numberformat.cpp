@@ -1,4 +1,4 @@
-#include "platform/numberformat.h"
+#include "platform/toolkit/numberformat.h"
 
 #include <cmath>
 #include <limits>

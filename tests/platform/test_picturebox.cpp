@@ -1,6 +1,6 @@
-#include "platform/controlarray.h"
-#include "platform/controls.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/controlarray.h"
+#include "platform/toolkit/controls.h"
+#include "platform/toolkit/picturebox.h"
 
 #include <algorithm>
 #include <QApplication>

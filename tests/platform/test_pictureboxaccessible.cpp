@@ -1,7 +1,7 @@
 // Assistive technology sees the labels of an accessible layer as the picture box's
 // children, with their captions as names and their tooltips as descriptions.
-#include "platform/controlarray.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/controlarray.h"
+#include "platform/toolkit/picturebox.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "platform/rasterline.h"
+#include "platform/toolkit/rasterline.h"
 
 #include <algorithm>
 #include <cmath>

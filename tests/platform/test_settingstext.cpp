@@ -1,4 +1,4 @@
-#include "platform/settingstext.h"
+#include "platform/settings/settingstext.h"
 #include "support/memorysettingsstore.h"
 
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "platform/systemtext.h"
+#include "platform/os/systemtext.h"
 
 #include <QTest>
 #include <QTextBlock>

@@ -2,8 +2,8 @@
 // its design, the stored rectangle applied on every activation, the grid following the
 // window's size, and the process table's model while the grid changes.
 
-#include "platform/twips.h"
-#include "platform/windowgeometry.h"
+#include "platform/toolkit/twips.h"
+#include "platform/toolkit/windowgeometry.h"
 #include "sampling/datawindow.h"
 #include "sampling/processgrid.h"
 #include "support/memorysettingsstore.h"

@@ -6,7 +6,7 @@
 #include "chart/chartcontrols.h"
 #include "chart/chartplotter.h"
 #include "chart/chartstate.h"
-#include "platform/picturebox.h"
+#include "platform/toolkit/picturebox.h"
 #include "sampling/processgrid.h"
 #include "sampling/processgridmodel.h"
 #include "sampling/processscan.h"

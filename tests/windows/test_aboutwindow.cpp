@@ -1,5 +1,5 @@
-#include "platform/desktopshell.h"
-#include "platform/formref.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/toolkit/formref.h"
 #include "windows/aboutwindow.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "pictureboxaccessible.h"
 #include "rasterline.h"
-#include "systemtext.h"
+#include "platform/os/systemtext.h"
 
 #include <algorithm>
 #include <cmath>
