@@ -45,22 +45,23 @@ struct Fixture {
 void scrollEvent(benchmark::State &state)
 {
     Fixture f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    QScrollBar *bar = f.main->HScroll1;
+    auto *bar = f.main->findChild<QScrollBar *>(u"HScroll1"_s);
+    auto *chart = f.main->findChild<PictureBox *>(u"Picture1"_s);
     int value = 0;
     for (auto _ : state) {
         value = (value + bar->singleStep()) % std::max(1, bar->maximum());
         bar->setValue(value); // moves the chart, scans and plots
-        f.main->Picture1->repaint(f.main->Picture1->visibleRegion());
+        chart->repaint(chart->visibleRegion());
     }
-    state.counters["slices"] = f.main->chart.sliceCount;
 }
 
 void layout(benchmark::State &state)
 {
     Fixture f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    auto *chart = f.main->findChild<PictureBox *>(u"Picture1"_s);
     for (auto _ : state) {
         f.main->forceResize();
-        f.main->Picture1->repaint(f.main->Picture1->visibleRegion());
+        chart->repaint(chart->visibleRegion());
     }
 }
 

@@ -71,6 +71,30 @@ public:
 
     WindowGeometry &geometryTwips() { return *m_geometry; }
 
+    // What the preferences window asks of the main window.
+    void timerTrigger() override;
+    void forceResize() override;
+    void setTimerInterval(std::int64_t milliseconds) override;
+    std::int64_t timerInterval() const override;
+    void checkMagnificationItem(int magnification) override;
+
+    // The magnification, held by the preferences window's slider.
+    int magnification();
+
+    // The program has begun to end: nothing scans any more.
+    bool isEnding() const { return m_ending; }
+
+signals:
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     // Commands.
     void Command1_Click(); // Refresh
     void Command2_Click(); // Close
@@ -88,21 +112,15 @@ public:
 
     // The refresh cycle.
     void Timer1_Timer();
-    void timerTrigger() override;
-    void forceResize() override;
-    void setTimerInterval(std::int64_t milliseconds) override;
-    std::int64_t timerInterval() const override;
-    void checkMagnificationItem(int magnification) override;
 
     // Layout and scrolling.
     void Form_Resize();
     void HScroll1_Change();
     void HScroll1_Scroll();
+    // The inner area's height in pixels.
+    int scaleHeight() const;
 
-    // The magnification, held by the preferences window's slider.
-    int magnification();
-
-    // Controls, named as in the design so tests can find them.
+    // Controls, named as in the design.
     QFrame *PicScroll = nullptr;
     PictureBox *Picture1 = nullptr;
     QScrollBar *HScroll1 = nullptr;
@@ -128,29 +146,11 @@ public:
     ScanState scan;
     ChartState chart;
     ChartControls chartControls;
-    ChartPlotter &plotter() { return *m_plotter; }
 
-    // The layout last applied, in its numbers.
-    const MainLayout &lastLayout() const { return m_layout; }
-    // The chart picture's left edge in the viewport, in twips.
-    double picture1LeftTwips() const { return m_picture1Left; }
-    // The inner area's height in pixels.
-    int scaleHeight() const;
-
-    // The program has begun to end: nothing scans any more.
-    bool isEnding() const { return m_ending; }
-
-signals:
-    void unloaded();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
-
-private:
     void buildControls();
     void buildMenus();
+    void connectMenuItem(QAction *item, void (frmMain::*handler)());
+    void reportEnumerationFailure();
     void Form_QueryUnload();
     void endProgram();
     void setPicture1Left(double twips);
@@ -175,6 +175,7 @@ private:
     FormRef<frmHelp> m_help;
     FormRef<frmSplash> m_splash;
 
+    bool m_enumerationFailurePending = false;
     bool m_ending = false;
     bool m_queryUnloadDone = false;
     int m_tickDepth = 0;
