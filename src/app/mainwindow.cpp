@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 
 #include "memorycaption.h"
-#include "platform/toolkit/picturebox.h"
 #include "platform/os/processsource.h"
 #include "platform/settings/settingstext.h"
+#include "platform/toolkit/picturebox.h"
 #include "platform/toolkit/toolkit.h"
 #include "sampling/datawindow.h"
 #include "splashwindow.h"
@@ -80,12 +80,8 @@ frmMain::frmMain(Services services)
     m_scan = std::make_unique<ProcessScan>(
         scan, chart, m_services.processes, *m_plotter,
         ProcessScan::Hooks{[this]() -> ProcessGrid & { return dataWindow()->grid(); },
-                           [this] {
-                               showCriticalMessage(this, u"Failed to get process list."_s,
-                                                   applicationTitle());
-                           }});
+                           [this] { reportEnumerationFailure(); }});
 
-    Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 }
 
@@ -131,6 +127,11 @@ void frmMain::buildControls()
     HScroll1->setSingleStep(500);
     HScroll1->setPageStep(1500);
     HScroll1->setGeometry(pixels(120 / tp.x), 0, 100, pixels(255 / tp.y));
+    // Keyboard users reach the scroll bar after the buttons; its arrow, page, Home and
+    // End keys move the chart like the mouse does.
+    HScroll1->setFocusPolicy(Qt::StrongFocus);
+    // The wheel anywhere over the chart scrolls it sideways.
+    PicScroll->installEventFilter(this);
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] {
         if (HScroll1->isSliderDown())
             HScroll1_Scroll();
@@ -167,23 +168,50 @@ void frmMain::buildControls()
     setTabOrder(Command1, Command4);
     setTabOrder(Command4, Command5);
     setTabOrder(Command5, Command6);
+    setTabOrder(Command6, HScroll1);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == PicScroll && event->type() == QEvent::Wheel && HScroll1->isVisible()) {
+        QCoreApplication::sendEvent(HScroll1, event);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The menus' shortcuts belong to the main window. Qt also offers them to the tool
+// windows that belong to it, where Ctrl+X would end the program from the data window;
+// there they do nothing.
+void frmMain::connectMenuItem(QAction *item, void (frmMain::*handler)())
+{
+    connect(item, &QAction::triggered, this, [this, handler] {
+        const QWidget *active = QApplication::activeWindow();
+        if (active && active != this)
+            return;
+        (this->*handler)();
+    });
 }
 
 void frmMain::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(u"File"_s);
+    QMenu *file = menuBar()->addMenu(u"&File"_s);
     file->setObjectName(u"mnuFileTop"_s);
-    mnuExit = file->addAction(u"E&xit"_s, this, &frmMain::mnuExit_Click);
+    mnuExit = file->addAction(u"E&xit"_s);
+    connectMenuItem(mnuExit, &frmMain::mnuExit_Click);
     mnuExit->setObjectName(u"mnuExit"_s);
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
-    QMenu *view = menuBar()->addMenu(u"View"_s);
+    QMenu *view = menuBar()->addMenu(u"&View"_s);
     view->setObjectName(u"mnuViewTop"_s);
-    mnuPreferences = view->addAction(u"Preferences..."_s, this, &frmMain::mnuPreferences_Click);
+    mnuPreferences = view->addAction(u"Preferences..."_s);
+    connectMenuItem(mnuPreferences, &frmMain::mnuPreferences_Click);
     mnuPreferences->setObjectName(u"mnuPreferences"_s);
-    mnuViewData = view->addAction(u"View Data..."_s, this, &frmMain::mnuViewData_Click);
+    mnuViewData = view->addAction(u"View Data..."_s);
+    connectMenuItem(mnuViewData, &frmMain::mnuViewData_Click);
     mnuViewData->setObjectName(u"mnuViewData"_s);
-    mnuRefresh = view->addAction(u"Refresh"_s, this, &frmMain::mnuRefresh_Click);
+    mnuRefresh = view->addAction(u"Refresh"_s);
+    connectMenuItem(mnuRefresh, &frmMain::mnuRefresh_Click);
     mnuRefresh->setObjectName(u"mnuRefresh"_s);
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     view->addSeparator()->setObjectName(u"mnuSeparator"_s);
@@ -198,11 +226,13 @@ void frmMain::buildMenus()
         *items[n - 1] = item;
     }
 
-    QMenu *about = menuBar()->addMenu(u"About"_s);
+    QMenu *about = menuBar()->addMenu(u"&About"_s);
     about->setObjectName(u"mnuAboutTop"_s);
-    mnuAbout = about->addAction(u"About"_s, this, &frmMain::mnuAbout_Click);
+    mnuAbout = about->addAction(u"About"_s);
+    connectMenuItem(mnuAbout, &frmMain::mnuAbout_Click);
     mnuAbout->setObjectName(u"mnuAbout"_s);
-    mnuHelp = about->addAction(u"Help"_s, this, &frmMain::mnuHelp_Click);
+    mnuHelp = about->addAction(u"Help"_s);
+    connectMenuItem(mnuHelp, &frmMain::mnuHelp_Click);
     mnuHelp->setObjectName(u"mnuHelp"_s);
     mnuHelp->setShortcut(QKeySequence(Qt::Key_F1));
 }
@@ -211,7 +241,11 @@ void frmMain::buildMenus()
 
 void frmMain::formLoad()
 {
-    // 1, 2. Hidden while the splash shows.
+    // The memory tick's timer runs from the start, every second until the stored
+    // refresh settings say otherwise; with no refresh option stored it keeps that.
+    Timer1.start(1000);
+
+    // Hidden while the splash shows.
     hide();
     if (m_services.withSplash)
         m_splash.get()->formLoad();
@@ -385,30 +419,39 @@ void frmMain::mnuExit_Click()
     Command2_Click();
 }
 
-void frmMain::Command4_Click()
-{
-    dataWindow()->show();
-}
-
-void frmMain::Command5_Click()
-{
-    preferences()->show();
-}
-
-void frmMain::Command6_Click()
-{
-    aboutWindow()->show();
-}
-
 namespace {
-void bringUp(QWidget *window)
+// A shown window is the active one, in front of the others, as it is on the desktops
+// the program was first written for; the data window's activation puts it at its
+// stored place at once.
+void showActive(QWidget *window)
 {
-    window->hide();
     window->show();
     window->raise();
     window->activateWindow();
 }
+
+// Hiding first brings a window that is open already to the front again.
+void bringUp(QWidget *window)
+{
+    window->hide();
+    showActive(window);
+}
 } // namespace
+
+void frmMain::Command4_Click()
+{
+    showActive(dataWindow());
+}
+
+void frmMain::Command5_Click()
+{
+    showActive(preferences());
+}
+
+void frmMain::Command6_Click()
+{
+    showActive(aboutWindow());
+}
 
 void frmMain::mnuPreferences_Click()
 {
@@ -533,6 +576,29 @@ void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     Form_Resize();
+}
+
+void frmMain::reportEnumerationFailure()
+{
+    // A box opened while the main window is still hidden (during start-up) would end up
+    // beneath it once it shows, out of sight, while the main window waits for it: it
+    // opens once the main window stands on the screen.
+    if (isVisible())
+        showCriticalMessage(this, u"Failed to get process list."_s, applicationTitle());
+    else
+        m_enumerationFailurePending = true;
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_enumerationFailurePending) {
+        m_enumerationFailurePending = false;
+        QTimer::singleShot(0, this, [this] {
+            if (!m_ending)
+                reportEnumerationFailure();
+        });
+    }
 }
 
 void frmMain::changeEvent(QEvent *event)
