@@ -2,12 +2,13 @@
 
 #include "helppicturemaker.h"
 #include "mainwindow.h"
-#include "platform/toolkit/desktopshell.h"
-#include "platform/settings/inisettingsstore.h"
 #include "platform/os/linuxprocesssource.h"
+#include "platform/settings/inisettingsstore.h"
+#include "platform/toolkit/desktopshell.h"
 #include "platform/toolkit/toolkit.h"
 
 #include <QApplication>
+#include <QFont>
 
 static void initResources()
 {
@@ -15,6 +16,19 @@ static void initResources()
 }
 
 namespace plenwick {
+
+using namespace Qt::StringLiterals;
+
+void useDesignFont()
+{
+    // Every window is laid out for an 8.25-point sans-serif; a desktop default of 10 or
+    // 11 points would cut the captions of its fixed-size controls. Faces that a window
+    // names for a control of its own stay as they are.
+    QFont font(u"Sans Serif"_s);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    QApplication::setFont(font);
+}
 
 int runApplication(int argc, char *argv[])
 {
@@ -24,9 +38,12 @@ int runApplication(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(PLENWICK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.example.Plenwick"));
     QApplication::setWindowIcon(applicationIcon());
+    useDesignFont();
 
     IniSettingsStore settings(IniSettingsStore::defaultFilePath(applicationTitle()));
-    LinuxProcessSource processes;
+    // Tests point the process reader elsewhere (a missing folder stands for a system
+    // whose process list cannot be read).
+    LinuxProcessSource processes(qEnvironmentVariable("PLENWICK_PROC_ROOT", u"/proc"_s));
     SystemDesktopShell shell;
 
     frmMain main(frmMain::Services{processes, settings, shell, makeHelpPictureProvider(), true});
