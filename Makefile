@@ -12,8 +12,8 @@ CMAKE_FLAGS ?=
 PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
 	libbenchmark-dev fonts-dejavu-core \
-	xvfb xauth openbox xdotool x11-utils imagemagick \
-	desktop-file-utils appstream dpkg-dev file
+	xvfb xauth openbox xdotool x11-utils imagemagick dbus at-spi2-core python3-pyatspi \
+	python3 desktop-file-utils appstream dpkg-dev file
 
 run: build
 	@tools/run-program.sh $(BUILD_DIR)/src/plenwick

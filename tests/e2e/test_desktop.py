@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+"""The real program on a virtual X display with the openbox window manager, driven by
+real input: what depends on a window manager (activation, placement, stacking) or on a
+screen reader's view of the program. Usage: test_desktop.py <case> <program>."""
+import os
+import re
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
+from xsession import Failure, Session  # noqa: E402
+
+# Stored places in twips at 15 twips per pixel, frame included.
+MAIN_DEFAULT = (7, 3, 547, 427)
+DATA_DEFAULT = (7, 3, 407, 348)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def ini(session):
+    path = os.path.join(session.config, "Plenwick", "Plenwick.ini")
+    return open(path).read() if os.path.isfile(path) else ""
+
+
+def write_ini(session, text):
+    os.makedirs(os.path.join(session.config, "Plenwick"), exist_ok=True)
+    with open(os.path.join(session.config, "Plenwick", "Plenwick.ini"), "w") as f:
+        f.write(text)
+
+
+def start(session, program, **env):
+    session.start(program, **env)
+    main = session.window("^Plenwick$")
+    session.wait(lambda: session.program_windows() == [main], "the splash to go")
+    return main
+
+
+def button(session, main, index):
+    """Clicks button `index` (0 Refresh ... 5 Help) of the row under the chart."""
+    _, _, w, h = session.outer(main)
+    left, right, top, bottom = session.frame(main)
+    # The buttons stand 85 pixels apart from x 8, 81 x 25 pixels each, their tops 30
+    # pixels above the bottom of the window's inside.
+    session.click(main, 8 + 85 * index + 40, h - top - bottom - 30 + 12)
+
+
+def exit_cleanly(session, main):
+    session.key(main, "ctrl+x")
+    check(session.end() == 0, "the program did not end cleanly")
+
+
+def case_startup(session, program):
+    session.start(program)
+    splash = session.wait(lambda: [w for w in session.program_windows()
+                                   if (session.outer(w) or ())[2:] == (457, 294)],
+                          "the splash")[0]
+    main = session.window("^Plenwick$")
+    session.gone(splash, 10)
+    check(session.outer(main) == MAIN_DEFAULT, "main window at %s" % (session.outer(main),))
+    exit_cleanly(session, main)
+    stored = ini(session)
+    for key in ("Left=100", "Top=50", "Height=6400", "Width=8200"):
+        check(key in stored.split("[MainForm]")[1].split("[")[0], "MainForm lacks " + key)
+
+
+def case_show_active(session, program):
+    main = start(session, program)
+    for index, title in ((3, "^Memory Data$"), (4, "^Preferences$"), (5, "^About Plenwick$")):
+        session.activate(main)
+        button(session, main, index)
+        shown = session.window(title)
+        session.wait(lambda: session.active() == shown, title + " to be active")
+        if index == 3:
+            check(session.outer(shown) == DATA_DEFAULT, "data window at %s"
+                  % (session.outer(shown),))
+            data = shown
+    # The menu's Ctrl+X belongs to the main window.
+    session.activate(data)
+    session.type_keys("ctrl+x")
+    session.activate(main)
+    check(session.program.poll() is None, "Ctrl+X in the data window ended the program")
+    exit_cleanly(session, main)
+
+
+def case_data_window_returns(session, program):
+    main = start(session, program)
+    button(session, main, 3)
+    data = session.window("^Memory Data$")
+    session.wait(lambda: session.outer(data) == DATA_DEFAULT, "the data window's place")
+    other = subprocess.Popen(["xmessage", "-geometry", "+600+500", "another program"],
+                             env=session.env)
+    session.procs.append(other)
+    foreign = session.window("^xmessage$")
+    for via, returns in ((main, True), (foreign, False)):
+        session.run("xdotool", "windowmove", "--sync", str(data), "300", "300")
+        moved = session.outer(data)
+        session.activate(via)
+        session.activate(data)
+        expected = DATA_DEFAULT if returns else moved
+        session.wait(lambda: session.outer(data) == expected,
+                     "the data window at %s after %s" % (expected, "main" if returns else "xmessage"))
+    exit_cleanly(session, main)
+
+
+def case_failure_box(session, program):
+    session.start(program, PLENWICK_PROC_ROOT="/nonexistent")
+    box = session.wait(lambda: [w for w in session.windows("^Plenwick$")
+                                if (session.outer(w) or (0, 0, 999))[2] < 400],
+                         "the failure box")[0]
+    main = [w for w in session.windows("^Plenwick$") if w != box][0]
+    stack = session.stacking()
+    check(stack.index(box) > stack.index(main), "the failure box is beneath the main window")
+    check(session.outer(main) == MAIN_DEFAULT, "main window at %s" % (session.outer(main),))
+    session.activate(box)
+    session.type_keys("Return")
+    session.gone(box)
+    exit_cleanly(session, main)
+    check("Top=50" in ini(session), "the main window was saved off its place")
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
+
+
+def case_stored_rectangles(session, program):
+    screen = (1280, 1024)
+    for width, height in (("100000000", "100000000"), ("15", "15"), ("8200", "-6400")):
+        write_ini(session, "[MainForm]\nLeft=-90000\nTop=-300\nWidth=%s\nHeight=%s\n"
+                  % (width, height))
+        main = start(session, program)
+        x, y, w, h = session.outer(main)
+        check(0 <= x and 0 <= y and x + w <= screen[0] and y + h <= screen[1],
+              "main window at %s for %sx%s" % ((x, y, w, h), width, height))
+        check(w >= 200 and h >= 150, "main window only %dx%d" % (w, h))
+        check(resident_kib(session.program.pid) < 100 * 1024, "more than 100 MB resident")
+        exit_cleanly(session, main)
+        top = float(re.search(r"Top=(-?[\d.]+)", ini(session)).group(1))
+        check(top >= 0, "saved Top=%s" % top)
+
+
+def case_save_failure(session, program):
+    # A folder where the settings file should be: every save fails.
+    os.makedirs(os.path.join(session.config, "Plenwick", "Plenwick.ini"))
+    main = start(session, program)
+    session.key(main, "ctrl+x")
+    box = session.wait(lambda: [w for w in session.program_windows() if w != main],
+                       "a message about the failed save")[0]
+    session.activate(box)
+    session.type_keys("Return")
+    check(session.end() == 0, "the program did not end after the failed save")
+
+
+ATSPI = r"""
+import pyatspi, sys
+def find(node, test, depth=0):
+    if test(node):
+        return node
+    for i in range(node.childCount if depth < 12 else 0):
+        found = find(node.getChildAtIndex(i), test, depth + 1)
+        if found:
+            return found
+app = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "Plenwick"][0]
+heard = []
+def note(node):
+    heard.append(node.name + " " + node.description)
+    try:
+        heard.append(node.queryText().getText(0, -1))
+    except NotImplementedError:
+        pass
+    return False
+find(app, note)
+table = find(app, lambda n: n.getRole() == pyatspi.ROLE_TABLE).queryTable()
+heard += [table.getColumnDescription(c) for c in range(table.nColumns)]
+print("\n".join(heard))
+"""
+
+
+def case_screen_reader(session, program):
+    missing = [p for p in ("/usr/libexec/at-spi-bus-launcher", "/usr/bin/dbus-daemon")
+               if not os.path.exists(p)]
+    if missing or subprocess.run(["/usr/bin/python3", "-c", "import pyatspi"]).returncode:
+        print("SKIP: at-spi2-core or python3-pyatspi is not installed")
+        return
+    session.run("dbus-send", "--session", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                "string:IsEnabled", "variant:boolean:true")
+    main = start(session, program)
+    button(session, main, 3)
+    session.window("^Memory Data$")
+    button(session, main, 4)
+    prefs = session.window("^Preferences$")
+    session.activate(prefs)
+    session.type_keys("Tab", "End")  # the slider to 4x
+    heard = session.run("/usr/bin/python3", "-c", ATSPI)
+    for text in ("bytes   (", "Magnification 4x", "Process ID", "Work Directory", "lit"):
+        check(text in heard, "a screen reader does not hear %r" % text)
+    session.activate(main)
+    exit_cleanly(session, main)
+
+
+if __name__ == "__main__":
+    case, program = sys.argv[1], os.path.abspath(sys.argv[2])
+    session = Session(bus=case == "screen_reader")
+    try:
+        globals()["case_" + case](session, program)
+        print("PASS: " + case)
+    except Failure as failure:
+        shot = os.path.join(os.getcwd(), "e2e-failure-%s.png" % case)
+        session.screenshot(shot)
+        print("FAIL: %s (screen: %s)\n%s" % (failure, shot, session.log()[-3000:]))
+        sys.exit(1)
+    finally:
+        session.close()

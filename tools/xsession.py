@@ -1,0 +1,208 @@
+#!/usr/bin/python3
+"""A virtual desktop for the program: Xvfb with the openbox window manager (and, on
+request, a D-Bus session bus for assistive technology), the program started on it,
+and what a user does there: look at windows, type, click, take a screenshot.
+
+`make run` uses it on machines without a display; the end-to-end tests use it too.
+Every wait polls a condition until a time-out; nothing sleeps for a fixed time.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TOOLS = ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import")
+
+
+class Failure(Exception):
+    pass
+
+
+class Session:
+    def __init__(self, screen="1280x1024x24", bus=False):
+        missing = [t for t in TOOLS if not shutil.which(t)]
+        if missing:
+            raise Failure("not installed: " + " ".join(missing) + " (run make deps)")
+        self.tmp = tempfile.mkdtemp(prefix="plenwick-x-")
+        self.config = os.path.join(self.tmp, "config")
+        os.makedirs(self.config)
+        self.procs = []
+        self.program = None
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY"))}
+        read, write = os.pipe()
+        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-dpi", "96",
+                     "-nolisten", "tcp", "-noreset"], "xvfb", pass_fds=(write,))
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                raise Failure("Xvfb gave no display number")
+            number += chunk
+        os.close(read)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+        if bus:
+            out = self.run("dbus-daemon", "--session", "--fork", "--print-address=1",
+                           "--print-pid=1")
+            self.env["DBUS_SESSION_BUS_ADDRESS"], pid = out.split("\n")[:2]
+            self.procs.append(int(pid))
+        else:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + self.tmp + "/no-bus"
+        self._spawn(["openbox", "--sm-disable"], "openbox",
+                    env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
+        self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                   check=False), "openbox to come up")
+
+    def _spawn(self, argv, log, env=None, **kw):
+        with open(os.path.join(self.tmp, log + ".log"), "ab") as out:
+            proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                                    env=env or self.env, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def run(self, *argv, check=True):
+        done = subprocess.run(argv, env=self.env, capture_output=True, text=True)
+        if check and done.returncode:
+            raise Failure(" ".join(argv) + ": " + done.stderr.strip())
+        return done.stdout.strip()
+
+    def wait(self, condition, what, timeout=30):
+        deadline = time.monotonic() + timeout
+        while True:
+            result = condition()
+            if result:
+                return result
+            if self.program and self.program.poll() is not None and what != "the program to end":
+                raise Failure("the program ended (status %s) while waiting for %s"
+                              % (self.program.returncode, what))
+            if time.monotonic() > deadline:
+                raise Failure("timed out after %ss waiting for %s" % (timeout, what))
+            time.sleep(0.05)
+
+    def start(self, program, **env):
+        """Starts the program with the session's settings folder and extra environment."""
+        env = dict(self.env, XDG_CONFIG_HOME=self.config, QT_QPA_PLATFORM="xcb", **env)
+        self.program = self._spawn([program], "program", env=env)
+        return self.program
+
+    def end(self, timeout=20):
+        """Waits for the program to end by itself; its exit status."""
+        self.wait(lambda: self.program.poll() is not None, "the program to end", timeout)
+        return self.program.returncode
+
+    def windows(self, name):
+        out = self.run("xdotool", "search", "--onlyvisible", "--name", name, check=False)
+        return [int(w) for w in out.split()]
+
+    def window(self, name, timeout=30):
+        return self.wait(lambda: (self.windows(name) or [None])[0], "a window " + name, timeout)
+
+    def program_windows(self):
+        out = self.run("xdotool", "search", "--onlyvisible", "--pid", str(self.program.pid),
+                       check=False)
+        return [int(w) for w in out.split()]
+
+    def gone(self, wid, timeout=30):
+        self.wait(lambda: "IsViewable" not in self.run("xwininfo", "-id", str(wid), check=False),
+                  "window %s to close" % wid, timeout)
+
+    def active(self):
+        return int(self.run("xdotool", "getactivewindow", check=False) or 0)
+
+    def frame(self, wid):
+        """Left, right, top, bottom frame extents that the window manager added."""
+        m = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
+                      self.run("xprop", "-id", str(wid), "_NET_FRAME_EXTENTS", check=False))
+        return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+
+    def outer(self, wid):
+        """The window's outer rectangle, frame included: x, y, width, height; nothing
+        when the window has gone meanwhile."""
+        info = self.run("xwininfo", "-id", str(wid), check=False)
+        if "Width" not in info:
+            return None
+        value = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        left, right, top, bottom = self.frame(wid)
+        return (value("Absolute upper-left X") - left, value("Absolute upper-left Y") - top,
+                value("Width") + left + right, value("Height") + top + bottom)
+
+    def stacking(self):
+        """The managed windows from bottom to top."""
+        out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+
+    def key(self, wid, *keys):
+        self.run("xdotool", "key", "--window", str(wid), *keys)
+
+    def type_keys(self, *keys):
+        """Types into whatever window has the keyboard, as a user would."""
+        self.run("xdotool", "key", "--delay", "30", *keys)
+
+    def click(self, wid, x, y):
+        self.run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
+
+    def activate(self, wid):
+        self.run("xdotool", "windowactivate", "--sync", str(wid))
+
+    def screenshot(self, path):
+        self.run("import", "-window", "root", path)
+        return path
+
+    def close(self):
+        for proc in reversed(self.procs):
+            if isinstance(proc, int):
+                try:
+                    os.kill(proc, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                continue
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def log(self, name="program"):
+        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
+            return f.read()
+
+
+def run_headless(program, screenshot):
+    """What `make run` does without a display: the program on a virtual screen with the
+    user's own settings, a screenshot once the chart is up, then Ctrl+X (File > Exit)."""
+    session = Session()
+    try:
+        if os.environ.get("PLENWICK_RUN_FRESH_CONFIG") != "1":
+            session.config = os.environ.get("XDG_CONFIG_HOME",
+                                            os.path.expanduser("~/.config"))
+        print("run-program: settings in %s/Plenwick/Plenwick.ini" % session.config,
+              file=sys.stderr)
+        session.start(program)
+        main = session.window("^Plenwick$", 60)
+        # The splash is the program's one other window at start-up.
+        session.wait(lambda: session.program_windows() == [main], "the splash to go")
+        session.screenshot(screenshot)
+        session.key(main, "ctrl+x")
+        session.end()
+        print(screenshot)
+    finally:
+        session.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit("usage: xsession.py <program> <screenshot.png>")
+    try:
+        run_headless(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
+    except Failure as failure:
+        sys.exit("run-program: %s" % failure)
