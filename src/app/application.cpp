@@ -19,15 +19,47 @@ namespace plenwick {
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+QFont designFont()
+{
+    QFont font(u"Sans Serif"_s);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+// Puts the design's face back whenever something else sets the application font: a
+// platform theme (qt6ct, for one) applies the desktop's font once the event loop runs,
+// after the windows were laid out.
+class DesignFontKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationFontChange &&
+            QApplication::font() != designFont())
+            QMetaObject::invokeMethod(
+                qApp, [] { QApplication::setFont(designFont()); }, Qt::QueuedConnection);
+        return false;
+    }
+};
+
+} // namespace
+
 void useDesignFont()
 {
     // Every window is laid out for an 8.25-point sans-serif; a desktop default of 10 or
     // 11 points would cut the captions of its fixed-size controls. Faces that a window
     // names for a control of its own stay as they are.
-    QFont font(u"Sans Serif"_s);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    QApplication::setFont(font);
+    QApplication::setFont(designFont());
+    static DesignFontKeeper *keeper = nullptr;
+    if (!keeper) {
+        keeper = new DesignFontKeeper(qApp);
+        qApp->installEventFilter(keeper);
+    }
 }
 
 int runApplication(int argc, char *argv[])
