@@ -48,21 +48,32 @@ constexpr bool isContinuation(std::uint8_t b)
     return (b & 0xC0) == 0x80;
 }
 
-// Control characters and bidirectional controls, as the stand-in that is shown in
-// their place; 0 for every other character.
-constexpr char16_t standIn(char16_t c)
+// Characters that are drawn as nothing although they are there: format characters
+// (bidirectional embeddings, overrides, isolates and marks, zero-width spaces and
+// joiners, the byte order mark, tags) and the other default-ignorable characters
+// (variation selectors, fillers). Shown as they are, they would reorder the text after
+// them or let two different names look the same.
+bool isInvisible(char32_t c)
+{
+    return QChar::category(c) == QChar::Other_Format || c == 0x034F ||
+           (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) ||
+           (c >= 0x180B && c <= 0x180F) || (c >= 0x2060 && c <= 0x206F) || c == 0x3164 ||
+           (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) ||
+           (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0xE0000 && c <= 0xE0FFF);
+}
+
+// The stand-in that is shown in place of a character that would not be seen as itself;
+// 0 for every other character.
+char16_t standIn(char32_t c)
 {
     if (c < 0x20)
         return char16_t(0x2400 + c); // the Control Pictures block: U+240A for newline
     if (c == 0x7F)
         return 0x2421;
-    if (c >= 0x80 && c <= 0x9F)
-        return ReplacementCharacter;
-    // Embeddings and overrides, isolates: they would reorder the text shown after them.
-    if ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069))
-        return ReplacementCharacter;
+    if (c < 0xA0)
+        return c >= 0x80 ? ReplacementCharacter : 0;
     // Line and paragraph separators: the text layout breaks lines at them.
-    if (c == 0x2028 || c == 0x2029)
+    if (c == 0x2028 || c == 0x2029 || isInvisible(c))
         return ReplacementCharacter;
     return 0;
 }
@@ -129,20 +140,27 @@ QString textFromSystemBytes(QByteArrayView bytes)
 
 QString visibleText(const QString &text)
 {
+    // Most names need nothing: they are returned as they are, without a copy.
+    QString shown;
+    qsizetype copied = 0;
     const qsizetype size = text.size();
-    const auto *in = reinterpret_cast<const char16_t *>(text.constData());
-    qsizetype first = 0;
-    while (first < size && standIn(in[first]) == 0)
-        ++first;
-    if (first == size)
-        return text; // the common case: nothing to change, and nothing copied
-
-    QString shown = text;
-    char16_t *out = reinterpret_cast<char16_t *>(shown.data());
-    for (qsizetype i = first; i < size; ++i) {
-        if (const char16_t c = standIn(out[i]))
-            out[i] = c;
+    for (qsizetype i = 0; i < size;) {
+        char32_t c = text[i].unicode();
+        qsizetype width = 1;
+        if (text[i].isHighSurrogate() && i + 1 < size && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            width = 2;
+        }
+        if (const char16_t shownInstead = standIn(c)) {
+            shown += QStringView(text).sliced(copied, i - copied);
+            shown += QChar(shownInstead);
+            copied = i + width;
+        }
+        i += width;
     }
+    if (copied == 0)
+        return text;
+    shown += QStringView(text).sliced(copied);
     return shown;
 }
 

@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <system_error>
+#include <unistd.h>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -25,9 +27,9 @@ namespace plenwick {
 // are allowed; a backslash that starts no known escape stays as it is; lines that are
 // no section header and hold no "=" are skipped, as are keys outside any section and
 // keys under a malformed header ("[Name" without its "]"); of a key given twice the
-// last value counts. A file that is not valid UTF-8, holds NUL bytes or is larger than
-// any settings file could be is taken for no settings at all. Comments are not kept
-// when the file is written again.
+// last value counts, and names differing only in letter case are the same name. A line
+// that is not valid UTF-8 or holds a NUL byte is skipped on its own. Comments and
+// skipped lines are not kept when the file is written again.
 
 namespace {
 
@@ -166,6 +168,25 @@ QString unescaped(QStringView text)
     return out;
 }
 
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString notAFileReason(const QFileInfo &info)
+{
+    return info.isDir() ? u"A folder is in the file's place"_s
+                        : u"Something that is not a file is in the file's place"_s;
+}
+
+// Qt's text for the last failure of `file`, which for a failed system call is the
+// system's own short sentence ("No space left on device").
+QString systemReason(const QFileDevice &file)
+{
+    const QString reason = file.errorString();
+    return reason.isEmpty() ? u"The file could not be written"_s : reason;
+}
+
 } // namespace
 
 IniSettingsStore::IniSettingsStore(QString filePath) : m_filePath(std::move(filePath))
@@ -187,7 +208,7 @@ std::optional<QString> IniSettingsStore::value(const QString &section, const QSt
     if (!found)
         return std::nullopt;
     for (const auto &entry : found->entries) {
-        if (entry.first == key)
+        if (sameName(entry.first, key))
             return entry.second;
     }
     return std::nullopt;
@@ -195,14 +216,24 @@ std::optional<QString> IniSettingsStore::value(const QString &section, const QSt
 
 void IniSettingsStore::setValue(const QString &section, const QString &key, const QString &text)
 {
-    storeInMemory(section, key, text);
-    m_lastWriteOk = save();
+    // The caller's spelling wins, so a hand-edited "[preferences]" is written back in
+    // the program's own letter case.
+    Section &target = sectionNamed(section);
+    target.name = section;
+    entryNamed(target, key) = {key, text};
+    if (const std::optional<QString> reason = save(); reason && !m_failure)
+        m_failure = SaveFailure{m_filePath, *reason};
+}
+
+std::optional<SettingsStore::SaveFailure> IniSettingsStore::takeSaveFailure()
+{
+    return std::exchange(m_failure, std::nullopt);
 }
 
 const IniSettingsStore::Section *IniSettingsStore::findSection(const QString &name) const
 {
     for (const Section &section : m_sections) {
-        if (section.name == name)
+        if (sameName(section.name, name))
             return &section;
     }
     return nullptr;
@@ -211,72 +242,82 @@ const IniSettingsStore::Section *IniSettingsStore::findSection(const QString &na
 IniSettingsStore::Section &IniSettingsStore::sectionNamed(const QString &name)
 {
     for (Section &section : m_sections) {
-        if (section.name == name)
+        if (sameName(section.name, name))
             return section;
     }
     m_sections.append(Section{name, {}});
     return m_sections.last();
 }
 
-void IniSettingsStore::storeInMemory(const QString &section, const QString &key,
-                                     const QString &text)
+QPair<QString, QString> &IniSettingsStore::entryNamed(Section &target, const QString &key)
 {
-    Section &target = sectionNamed(section);
     for (auto &entry : target.entries) {
-        if (entry.first == key) {
-            entry.second = text;
-            return;
-        }
+        if (sameName(entry.first, key))
+            return entry;
     }
-    target.entries.append({key, text});
+    target.entries.append({key, QString()});
+    return target.entries.last();
 }
 
 void IniSettingsStore::load()
 {
-    // Only a regular file is read: a directory, a pipe or a device at that path is no
-    // settings file, and reading a pipe could wait forever.
     const QFileInfo info(m_filePath);
-    if (!info.isFile() || info.size() > maximumFileSize)
+    if (!info.exists())
         return;
+    // Only a regular file is read: a directory, a pipe or a device at that path is no
+    // settings file, and reading a pipe could wait forever. Such a path is never
+    // written over either.
+    if (!info.isFile()) {
+        m_unwritable = notAFileReason(info);
+        return;
+    }
     QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(maximumFileSize + 1);
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        m_unwritable = u"The file could not be read, so it was left as it was"_s;
         return;
-    const QByteArray bytes = file.read(maximumFileSize + 1);
-    if (bytes.size() > maximumFileSize || bytes.contains('\0'))
-        return;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return;
-    if (text.startsWith(QChar(0xfeff)))
-        text.remove(0, 1);
+    }
+    // Whatever lies beyond the limit would be lost by the next save, so a file that
+    // large is read up to its last whole line within the limit and never replaced.
+    if (bytes.size() > maximumFileSize) {
+        bytes.truncate(bytes.lastIndexOf('\n', maximumFileSize - 1) + 1);
+        m_unwritable = u"The file is too large for a settings file, so it was left as it was"_s;
+    }
+    if (bytes.startsWith("\xef\xbb\xbf"))
+        bytes.remove(0, 3);
 
+    // Each line is decoded on its own, so a stray byte or a NUL costs only its own line.
     bool inSection = false;
-    QString currentSection;
-    for (QStringView line : QStringView(text).split(u'\n')) {
+    Section *current = nullptr;
+    for (const QByteArray &lineBytes : bytes.split('\n')) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(lineBytes);
+        QStringView line = trimBlanks(decoded);
         if (line.endsWith(u'\r'))
-            line.chop(1);
-        line = trimBlanks(line);
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
-            continue;
+            line = trimBlanks(line.chopped(1));
+        const bool damaged = decoder.hasError() || lineBytes.contains('\0');
         if (line.startsWith(u'[')) {
-            inSection = line.size() >= 2 && line.endsWith(u']');
-            if (inSection) {
-                currentSection = unescaped(trimBlanks(line.sliced(1, line.size() - 2)));
-                sectionNamed(currentSection);
-            }
+            // A damaged header gives no section, so its keys are not taken for the
+            // previous section's.
+            inSection = !damaged && line.size() >= 2 && line.endsWith(u']');
+            if (inSection)
+                current = &sectionNamed(unescaped(trimBlanks(line.sliced(1, line.size() - 2))));
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (equals < 0 || !inSection)
+        if (damaged || equals < 0 || !inSection || line.startsWith(u';') || line.startsWith(u'#'))
             continue;
-        storeInMemory(currentSection, unescaped(trimBlanks(line.first(equals))),
-                      unescaped(trimBlanks(line.sliced(equals + 1))));
+        entryNamed(*current, unescaped(trimBlanks(line.first(equals)))).second =
+            unescaped(trimBlanks(line.sliced(equals + 1)));
     }
 }
 
-bool IniSettingsStore::save() const
+std::optional<QString> IniSettingsStore::save() const
 {
+    if (m_unwritable)
+        return m_unwritable;
     QString text;
     bool first = true;
     for (const Section &section : m_sections) {
@@ -294,20 +335,31 @@ bool IniSettingsStore::save() const
     // Never write through something that is not a regular file: a directory cannot be
     // replaced, and opening a pipe could wait forever.
     if (info.exists() && !info.isFile())
-        return false;
+        return notAFileReason(info);
     QDir().mkpath(info.absolutePath());
 
     // QSaveFile writes a temporary file next to the target and renames it over the
-    // target only when everything was written, so the previous file stays whole.
+    // target in commit(). A short text stays in the write buffer until then, and a
+    // failing buffered write (a full disk) would not stop the rename of an empty
+    // temporary file; so every step is checked, and the text is on the disk before
+    // the rename, so that only a whole file ever replaces the previous one.
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return systemReason(file);
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = systemReason(file);
         file.cancelWriting();
-        return false;
+        return reason;
     }
-    return file.commit();
+    if (::fsync(file.handle()) != 0) {
+        const QString reason = QString::fromStdString(std::generic_category().message(errno));
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return systemReason(file);
+    return std::nullopt;
 }
 
 } // namespace plenwick

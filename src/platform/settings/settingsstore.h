@@ -9,6 +9,12 @@ namespace plenwick {
 // application's own name. Writes take effect at once and survive the program.
 class SettingsStore {
 public:
+    // A save that did not reach the file: the file's path and a short sentence saying why.
+    struct SaveFailure {
+        QString path;
+        QString reason;
+    };
+
     virtual ~SettingsStore() = default;
 
     // The stored text, or nothing when the key is absent. An empty text is a value.
@@ -19,6 +25,10 @@ public:
     // Read with default: the stored text when the key exists (even empty), else
     // `defaultText`.
     QString read(const QString &section, const QString &key, const QString &defaultText) const;
+
+    // The first save that failed since the last call, and forgets it; nothing when every
+    // save since then succeeded. The in-memory store never fails.
+    virtual std::optional<SaveFailure> takeSaveFailure() { return std::nullopt; }
 };
 
 } // namespace plenwick
