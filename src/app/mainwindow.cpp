@@ -19,11 +19,13 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -364,6 +366,19 @@ void frmMain::Form_QueryUnload()
     frmAbout *aboutNow = m_about.loaded();
     values.activeHyperlink = aboutNow && aboutNow->isVisible() && aboutNow->hyperlinksActive();
     savePreferences(m_services.settings, values);
+
+    // Settings that could not be saved are never lost in silence; the program ends all
+    // the same once the user has read why.
+    if (const auto failure = m_services.settings.takeSaveFailure()) {
+        Timer1.stop();
+        QMessageBox box(QMessageBox::Warning, applicationTitle(),
+                        u"Your settings could not be saved to %1.\n\n%2"_s.arg(
+                            QDir::toNativeSeparators(failure->path), failure->reason),
+                        QMessageBox::Ok, this);
+        box.setObjectName(u"saveFailure"_s);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
 }
 
 void frmMain::endProgram()
