@@ -52,7 +52,7 @@ void scrollEvent(benchmark::State &state)
         bar->setValue(value); // moves the chart, scans and plots
         f.main->Picture1->repaint(f.main->Picture1->visibleRegion());
     }
-    state.counters["slices"] = f.main->chart.sliceCount;
+    state.counters["slices"] = f.main->chartControls.progLabel.count() - 1;
 }
 
 void layout(benchmark::State &state)

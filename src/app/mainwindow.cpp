@@ -1,9 +1,8 @@
 #include "mainwindow.h"
 
-#include "memorycaption.h"
-#include "platform/toolkit/picturebox.h"
 #include "platform/os/processsource.h"
 #include "platform/settings/settingstext.h"
+#include "platform/toolkit/picturebox.h"
 #include "platform/toolkit/toolkit.h"
 #include "sampling/datawindow.h"
 #include "splashwindow.h"
@@ -73,17 +72,8 @@ frmMain::frmMain(Services services)
     buildControls();
     buildMenus();
 
-    ChartSources sources;
-    sources.totalPhysical = [this] { return scan.totalPhysical; };
-    sources.magnification = [this] { return magnification(); };
-    m_plotter = std::make_unique<ChartPlotter>(*Picture1, chartControls, chart, sources);
-    m_scan = std::make_unique<ProcessScan>(
-        scan, chart, m_services.processes, *m_plotter,
-        ProcessScan::Hooks{[this]() -> ProcessGrid & { return dataWindow()->grid(); },
-                           [this] {
-                               showCriticalMessage(this, u"Failed to get process list."_s,
-                                                   applicationTitle());
-                           }});
+    m_plotter = std::make_unique<ChartPlotter>(*Picture1, chartControls);
+    m_scan = std::make_unique<ProcessScan>(m_services.processes);
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
@@ -215,10 +205,6 @@ void frmMain::formLoad()
     hide();
     if (m_services.withSplash)
         m_splash.get()->formLoad();
-
-    // 3.
-    chart.labelTop = 5;
-    chart.sliceCount = 0;
 
     // 4. The first memory tick; it loads the preferences window, which applies the
     // stored refresh settings.
@@ -352,10 +338,6 @@ void frmMain::endProgram()
 
 void frmMain::Command1_Click()
 {
-    scan.processSize = 0;
-    scan.plotPosition = 0;
-    chart.labelTop = 0;
-    chart.sliceCount = 0;
     cmdGet_Click();
 }
 
@@ -368,7 +350,11 @@ void frmMain::cmdGet_Click()
 {
     if (m_ending)
         return;
-    m_scan->cmdGet_Click();
+    const ScanSnapshot snapshot = m_scan->cmdGet_Click(m_totalPhysical, m_availablePhysical);
+    dataWindow()->showScan(snapshot);
+    m_plotter->plotScan(snapshot, magnification());
+    if (snapshot.enumerationFailed)
+        showCriticalMessage(this, u"Failed to get process list."_s, applicationTitle());
 }
 
 void frmMain::Command2_Click()
@@ -472,21 +458,17 @@ void frmMain::Timer1_Timer()
     }
 
     // 3. The memory status; a failed read keeps the last values.
-    ByteCount total = scan.totalPhysical;
-    ByteCount available = scan.availablePhysical;
+    ByteCount total = m_totalPhysical;
+    ByteCount available = m_availablePhysical;
     if (const auto status = m_services.processes.memoryStatus()) {
         total = status->totalPhysical;
         available = status->availablePhysical;
     }
 
-    // 4, 5. The data window's figures.
-    frmData *dataForm = dataWindow();
-    dataForm->Label1->setText(memoryCaption(total));
-    dataForm->Label2->setText(memoryCaption(available));
-
-    // 6, 7.
-    scan.availablePhysical = available;
-    scan.totalPhysical = total;
+    // The data window's figures (loading it if need be), then what the next scans use.
+    dataWindow()->setMemoryFigures(total, available);
+    m_availablePhysical = available;
+    m_totalPhysical = total;
     Command1_Click();
 }
 
@@ -595,9 +577,9 @@ void frmMain::Form_Resize()
 
     // 11. The scale under the bar.
     const LinePoints &front = layout.barOutline[0];
-    const auto totalMb = static_cast<float>(static_cast<double>(scan.totalPhysical) / 1048576.0);
+    const auto totalMb = static_cast<float>(static_cast<double>(m_totalPhysical) / 1048576.0);
     if (const auto major = ChartPlotter::majorStepFor(totalMb, in.magnification))
-        m_plotter->graduate(front.x1, front.y1 + 6, front.x2, front.y2 + 6, 0, totalMb, 4, *major);
+        m_plotter->Graduate(front.x1, front.y1 + 6, front.x2, front.y2 + 6, 0, totalMb, 4, *major);
 
     // 12. Back to the left end (a scrolled chart re-plots from the change here).
     setPicture1Left(0);

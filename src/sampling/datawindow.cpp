@@ -1,5 +1,6 @@
 #include "datawindow.h"
 
+#include "memorycaption.h"
 #include "platform/settings/settingstext.h"
 #include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/twips.h"
@@ -109,6 +110,17 @@ frmData::~frmData()
     delete m_model;
 }
 
+void frmData::setMemoryFigures(ByteCount total, ByteCount available)
+{
+    Label1->setText(memoryCaption(total));
+    Label2->setText(memoryCaption(available));
+}
+
+void frmData::showScan(const ScanSnapshot &scan)
+{
+    m_grid.showScan(scan);
+}
+
 void frmData::formLoad()
 {
     const TwipsPerPixel tp = screenTwipsPerPixel();
@@ -131,9 +143,8 @@ void frmData::Form_Resize()
     const double width = m_geometry->width();
     const double height = m_geometry->height();
     // The grid never gets a negative size, however small the window is dragged.
-    m_gridWidth = std::max(0.0, width - 380);
-    m_gridHeight = std::max(0.0, height - 1230);
-    Grid1->resize(twipsToPixels(m_gridWidth, tp.x), twipsToPixels(m_gridHeight, tp.y));
+    Grid1->resize(twipsToPixels(std::max(0.0, width - 380), tp.x),
+                  twipsToPixels(std::max(0.0, height - 1230), tp.y));
     if (width > 13500)
         m_geometry->setWidth(13500); // raises the resize again, which fits the grid
 }

@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/windowgeometry.h"
 #include "processgrid.h"
+#include "scansnapshot.h"
 
 #include <QWidget>
 
@@ -21,24 +22,18 @@ public:
     frmData(SettingsStore &store, QWidget *parent = nullptr);
     ~frmData() override;
 
-    // The process table, filled by the scan whether the window is shown or not.
-    ProcessGrid &grid() { return m_grid; }
-
-    QLabel *Label1 = nullptr; // total physical memory
-    QLabel *Label2 = nullptr; // available physical memory
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QTableView *Grid1 = nullptr;
+    // The total and available physical memory, as the last memory tick read them.
+    void setMemoryFigures(ByteCount total, ByteCount available);
+    // Fills the process table from a scan, whether the window is shown or not.
+    void showScan(const ScanSnapshot &scan);
+    // The process table as the scans left it.
+    const ProcessGrid &grid() const { return m_grid; }
 
     WindowGeometry &geometryTwips() { return *m_geometry; }
 
     void formLoad();
     void Form_Activate();
     void Form_Resize();
-
-    // The grid's size in twips, as the window set it last.
-    double gridWidthTwips() const { return m_gridWidth; }
-    double gridHeightTwips() const { return m_gridHeight; }
 
 signals:
     void unloaded();
@@ -53,7 +48,11 @@ private:
     ProcessGrid m_grid;
     ProcessGridModel *m_model = nullptr;
     WindowGeometry *m_geometry = nullptr;
-    double m_gridWidth = 0, m_gridHeight = 0;
+    QLabel *Label1 = nullptr; // total physical memory
+    QLabel *Label2 = nullptr; // available physical memory
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QTableView *Grid1 = nullptr;
 };
 
 } // namespace plenwick
