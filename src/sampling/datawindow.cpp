@@ -69,9 +69,16 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        twipsToPixels(5775, tp.x), twipsToPixels(3975, tp.y));
     m_model = new ProcessGridModel(m_grid, this);
     Grid1->setModel(m_model);
-    Grid1->horizontalHeader()->hide();
+    // The heading row is the view's own heading, so that it stays in place while the
+    // rows scroll and is told to screen readers as the column headings.
+    const int rowHeight = QFontMetrics(smallFont(false)).height() + 4;
+    QHeaderView *heading = Grid1->horizontalHeader();
+    heading->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading->setHighlightSections(false);
+    heading->setSectionsClickable(false);
+    heading->setFixedHeight(rowHeight);
     Grid1->verticalHeader()->hide();
-    Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(smallFont(false)).height() + 4);
+    Grid1->verticalHeader()->setDefaultSectionSize(rowHeight);
     Grid1->setFont(smallFont(false));
     Grid1->setWordWrap(false);
     Grid1->setTextElideMode(Qt::ElideNone);
