@@ -105,6 +105,7 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
         for (QLabel *label : {Label3, Label4, Label1, Label2})
             label->move(label->x() + overflow, label->y());
     }
+    // Screen readers hear the figure as the label's description, after its name.
     Label1->setAccessibleName(u"Total physical memory"_s);
     Label2->setAccessibleName(u"Available physical memory"_s);
     setTabOrder(Grid1, Label2);
@@ -119,8 +120,14 @@ frmData::~frmData()
 
 void frmData::setMemoryFigures(ByteCount total, ByteCount available)
 {
-    Label1->setText(memoryCaption(total));
-    Label2->setText(memoryCaption(available));
+    // A figure wider than the label's design width widens the label: it is never cut.
+    const int designWidth = twipsToPixels(3255, screenTwipsPerPixel().x);
+    for (auto [label, bytes] : {std::pair{Label1, total}, std::pair{Label2, available}}) {
+        const QString caption = memoryCaption(bytes);
+        label->setText(caption);
+        label->setAccessibleDescription(caption);
+        label->resize(std::max(designWidth, label->sizeHint().width()), label->height());
+    }
 }
 
 void frmData::showScan(const ScanSnapshot &scan)
