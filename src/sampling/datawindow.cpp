@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QShortcut>
 #include <QTableView>
 
 namespace plenwick {
@@ -109,6 +110,10 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
     Label1->setAccessibleName(u"Total physical memory"_s);
     Label2->setAccessibleName(u"Available physical memory"_s);
     setTabOrder(Grid1, Label2);
+
+    // Escape closes the window as its close box does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
 }
 
 frmData::~frmData()
