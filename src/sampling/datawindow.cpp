@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <cmath>
 #include <QCloseEvent>
-#include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QShortcut>
 #include <QTableView>
+#include <QWindow>
 
 namespace plenwick {
 
@@ -114,6 +115,9 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
     // Escape closes the window as its close box does.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
+
+    m_lastFocus = QGuiApplication::focusWindow();
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmData::focusWindowChanged);
 }
 
 frmData::~frmData()
@@ -168,11 +172,15 @@ void frmData::Form_Resize()
         m_geometry->setWidth(13500); // raises the resize again, which fits the grid
 }
 
-bool frmData::event(QEvent *event)
+void frmData::focusWindowChanged(QWindow *now)
 {
-    if (event->type() == QEvent::WindowActivate)
+    // The stored rectangle comes back when the window becomes active after another
+    // window of this program, not when the user comes back from another application
+    // (the program then had no focus window).
+    const QWindow *before = m_lastFocus;
+    m_lastFocus = now;
+    if (now && now == windowHandle() && before && before != now)
         Form_Activate();
-    return QWidget::event(event);
 }
 
 void frmData::resizeEvent(QResizeEvent *event)

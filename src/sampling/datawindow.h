@@ -4,10 +4,12 @@
 #include "processgrid.h"
 #include "scansnapshot.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
 class QTableView;
+class QWindow;
 
 namespace plenwick {
 
@@ -15,7 +17,8 @@ class ProcessGridModel;
 class SettingsStore;
 
 // The data window: the memory figures and the process table behind the chart.
-// It keeps the stored rectangle: every activation puts it back there.
+// It keeps the stored rectangle: every time it becomes active after another window
+// of the program was, it goes back there.
 class frmData : public QWidget {
     Q_OBJECT
 public:
@@ -39,11 +42,12 @@ signals:
     void unloaded();
 
 protected:
-    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void focusWindowChanged(QWindow *now);
+
     SettingsStore &m_store;
     ProcessGrid m_grid;
     ProcessGridModel *m_model = nullptr;
@@ -53,6 +57,8 @@ private:
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QTableView *Grid1 = nullptr;
+    // The window of this program that had the focus last, if any.
+    QPointer<QWindow> m_lastFocus;
 };
 
 } // namespace plenwick
