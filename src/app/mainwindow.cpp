@@ -201,23 +201,23 @@ void frmMain::buildMenus()
 
 void frmMain::formLoad()
 {
-    // 1, 2. Hidden while the splash shows.
+    // Hidden while the splash shows.
     hide();
     if (m_services.withSplash)
         m_splash.get()->formLoad();
 
-    // 4. The first memory tick; it loads the preferences window, which applies the
+    // The first memory tick; it loads the preferences window, which applies the
     // stored refresh settings.
     Timer1_Timer();
     if (m_ending)
         return;
 
-    // 5. Magnification.
+    // The stored magnification, into the slider that holds it and the menu.
     const int stored = readInteger(m_services.settings, keys::Preferences, keys::Zoom, 1);
     preferences()->sliZoom->setValue(std::clamp(stored, 1, 4));
     checkMagnificationItem(preferences()->sliZoom->value());
 
-    // 6. Position and size.
+    // Position and size; each size change lays the window out.
     restoreGeometry();
 }
 
@@ -446,10 +446,10 @@ void frmMain::Timer1_Timer()
     QPointer<frmMain> self(this);
     DepthGuard depth(m_tickDepth);
 
-    // 1. Light the refresh lamp (loading the preferences window if need be).
+    // Light the refresh lamp (loading the preferences window if need be).
     preferences()->lightIndicator();
 
-    // 2. Let pending events run once. Only the outermost tick yields: a tick that
+    // Let pending events run once. Only the outermost tick yields: a tick that
     // runs inside another's yield goes straight on.
     if (m_tickDepth == 1 && m_services.yieldOnTick) {
         yieldToEvents();
@@ -457,7 +457,7 @@ void frmMain::Timer1_Timer()
             return; // the program was ended meanwhile
     }
 
-    // 3. The memory status; a failed read keeps the last values.
+    // The memory status; a failed read keeps the last values.
     ByteCount total = m_totalPhysical;
     ByteCount available = m_availablePhysical;
     if (const auto status = m_services.processes.memoryStatus()) {
