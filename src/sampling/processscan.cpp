@@ -1,5 +1,7 @@
 #include "processscan.h"
 
+#include <algorithm>
+
 namespace plenwick {
 
 using namespace Qt::StringLiterals;
