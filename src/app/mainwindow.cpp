@@ -1,6 +1,5 @@
 #include "mainwindow.h"
 
-#include "memorycaption.h"
 #include "platform/os/processsource.h"
 #include "platform/settings/settingstext.h"
 #include "platform/toolkit/picturebox.h"
@@ -62,7 +61,14 @@ private:
 frmMain::frmMain(Services services)
     : m_services(std::move(services)),
       m_preferences([this] { return new frmPreferences(m_services.settings, *this, this); }),
-      m_data([this] { return new frmData(m_services.settings, this); }),
+      m_data([this] {
+          auto *data = new frmData(m_services.settings, this);
+          // Made again after the user closed it, it shows the last figures read at once
+          // rather than its design captions until the next tick.
+          if (m_memoryRead)
+              data->setMemoryFigures(m_totalPhysical, m_availablePhysical);
+          return data;
+      }),
       m_about([this] { return new frmAbout(m_services.shell, this); }),
       m_help([this] { return new frmHelp(m_services.helpPictures, this); }),
       m_splash([this] { return new frmSplash(this); })
@@ -75,14 +81,8 @@ frmMain::frmMain(Services services)
     buildControls();
     buildMenus();
 
-    ChartSources sources;
-    sources.totalPhysical = [this] { return scan.totalPhysical; };
-    sources.magnification = [this] { return magnification(); };
-    m_plotter = std::make_unique<ChartPlotter>(*Picture1, chartControls, chart, sources);
-    m_scan = std::make_unique<ProcessScan>(
-        scan, chart, m_services.processes, *m_plotter,
-        ProcessScan::Hooks{[this]() -> ProcessGrid & { return dataWindow()->grid(); },
-                           [this] { reportEnumerationFailure(); }});
+    m_plotter = std::make_unique<ChartPlotter>(*Picture1, chartControls);
+    m_scan = std::make_unique<ProcessScan>(m_services.processes);
 
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 }
@@ -252,22 +252,18 @@ void frmMain::formLoad()
     if (m_services.withSplash)
         m_splash.get()->formLoad();
 
-    // 3.
-    chart.labelTop = 5;
-    chart.sliceCount = 0;
-
-    // 4. The first memory tick; it loads the preferences window, which applies the
+    // The first memory tick; it loads the preferences window, which applies the
     // stored refresh settings.
     Timer1_Timer();
     if (m_ending)
         return;
 
-    // 5. Magnification.
+    // The stored magnification, into the slider that holds it and the menu.
     const int stored = readInteger(m_services.settings, keys::Preferences, keys::Zoom, 1);
     preferences()->sliZoom->setValue(std::clamp(stored, 1, 4));
     checkMagnificationItem(preferences()->sliZoom->value());
 
-    // 6. Position and size.
+    // Position and size; each size change lays the window out.
     restoreGeometry();
 }
 
@@ -401,10 +397,6 @@ void frmMain::endProgram()
 
 void frmMain::Command1_Click()
 {
-    scan.processSize = 0;
-    scan.plotPosition = 0;
-    chart.labelTop = 0;
-    chart.sliceCount = 0;
     cmdGet_Click();
 }
 
@@ -417,7 +409,11 @@ void frmMain::cmdGet_Click()
 {
     if (m_ending)
         return;
-    m_scan->cmdGet_Click();
+    const ScanSnapshot snapshot = m_scan->cmdGet_Click(m_totalPhysical, m_availablePhysical);
+    dataWindow()->showScan(snapshot);
+    m_plotter->plotScan(snapshot, magnification());
+    if (snapshot.enumerationFailed)
+        reportEnumerationFailure();
 }
 
 void frmMain::Command2_Click()
@@ -518,10 +514,10 @@ void frmMain::Timer1_Timer()
     QPointer<frmMain> self(this);
     DepthGuard depth(m_tickDepth);
 
-    // 1. Light the refresh lamp (loading the preferences window if need be).
+    // Light the refresh lamp (loading the preferences window if need be).
     preferences()->lightIndicator();
 
-    // 2. Let pending events run once. Only the outermost tick yields: a tick that
+    // Let pending events run once. Only the outermost tick yields: a tick that
     // runs inside another's yield goes straight on.
     if (m_tickDepth == 1 && m_services.yieldOnTick) {
         yieldToEvents();
@@ -529,22 +525,19 @@ void frmMain::Timer1_Timer()
             return; // the program was ended meanwhile
     }
 
-    // 3. The memory status; a failed read keeps the last values.
-    ByteCount total = scan.totalPhysical;
-    ByteCount available = scan.availablePhysical;
+    // The memory status; a failed read keeps the last values.
+    ByteCount total = m_totalPhysical;
+    ByteCount available = m_availablePhysical;
     if (const auto status = m_services.processes.memoryStatus()) {
         total = status->totalPhysical;
         available = status->availablePhysical;
     }
 
-    // 4, 5. The data window's figures.
-    frmData *dataForm = dataWindow();
-    dataForm->Label1->setText(memoryCaption(total));
-    dataForm->Label2->setText(memoryCaption(available));
-
-    // 6, 7.
-    scan.availablePhysical = available;
-    scan.totalPhysical = total;
+    // The data window's figures (loading it if need be), then what the next scans use.
+    dataWindow()->setMemoryFigures(total, available);
+    m_availablePhysical = available;
+    m_totalPhysical = total;
+    m_memoryRead = true;
     Command1_Click();
 }
 
@@ -676,9 +669,9 @@ void frmMain::Form_Resize()
 
     // 11. The scale under the bar.
     const LinePoints &front = layout.barOutline[0];
-    const auto totalMb = static_cast<float>(static_cast<double>(scan.totalPhysical) / 1048576.0);
+    const auto totalMb = static_cast<float>(static_cast<double>(m_totalPhysical) / 1048576.0);
     if (const auto major = ChartPlotter::majorStepFor(totalMb, in.magnification))
-        m_plotter->graduate(front.x1, front.y1 + 6, front.x2, front.y2 + 6, 0, totalMb, 4, *major);
+        m_plotter->Graduate(front.x1, front.y1 + 6, front.x2, front.y2 + 6, 0, totalMb, 4, *major);
 
     // 12. Back to the left end (a scrolled chart re-plots from the change here).
     setPicture1Left(0);

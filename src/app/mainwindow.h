@@ -2,13 +2,11 @@
 
 #include "chart/chartcontrols.h"
 #include "chart/chartplotter.h"
-#include "chart/chartstate.h"
 #include "mainlayout.h"
 #include "platform/toolkit/formref.h"
 #include "platform/toolkit/windowgeometry.h"
 #include "sampling/datawindow.h"
 #include "sampling/processscan.h"
-#include "sampling/scanstate.h"
 #include "splashwindow.h"
 #include "windows/aboutwindow.h"
 #include "windows/helppictures.h"
@@ -142,9 +140,7 @@ private:
     QAction *mnuHelp = nullptr;
     QTimer Timer1;
 
-    // State kept between scans.
-    ScanState scan;
-    ChartState chart;
+    // The controls on the chart picture, placed by the layout and the plotting.
     ChartControls chartControls;
 
     void buildControls();
@@ -164,6 +160,10 @@ private:
     WindowGeometry *m_geometry = nullptr;
     std::unique_ptr<ChartPlotter> m_plotter;
     std::unique_ptr<ProcessScan> m_scan;
+    // The memory status as the last memory tick read it, in bytes.
+    ByteCount m_totalPhysical = 0;
+    ByteCount m_availablePhysical = 0;
+    bool m_memoryRead = false;
     MainLayout m_layout;
     double m_picture1Left = 0;
     QMenu *m_magnificationMenu = nullptr;

@@ -45,9 +45,8 @@ Bar readBar(const ChartControls &c)
 
 } // namespace
 
-ChartPlotter::ChartPlotter(PictureBox &picture, ChartControls &controls, ChartState &state,
-                           ChartSources sources)
-    : m_picture(picture), m_controls(controls), m_state(state), m_sources(std::move(sources))
+ChartPlotter::ChartPlotter(PictureBox &picture, ChartControls &controls)
+    : m_picture(picture), m_controls(controls)
 {}
 
 std::optional<float> ChartPlotter::majorStepFor(float totalMb, int magnification)
@@ -66,53 +65,45 @@ std::optional<float> ChartPlotter::majorStepFor(float totalMb, int magnification
     }
 }
 
-void ChartPlotter::beginScan()
+void ChartPlotter::plotScan(const ScanSnapshot &scan, int magnification, EndFace endFace)
 {
-    ++m_scanDepth;
-}
-
-void ChartPlotter::endScan()
-{
-    if (m_scanDepth > 0 && --m_scanDepth == 0) {
-        if (m_finishPending) {
-            m_finishPending = false;
-            drawEndFaceAndScale();
-        }
-        m_picture.notifyAccessibleChildrenChanged();
+    m_sliceCount = 0;
+    m_labelTop = 10;
+    for (const Slice &slice : scan.slices) {
+        PlotProg(slice, scan.totalPhysical);
+        if (endFace == EndFace::AfterEverySlice)
+            drawEndFaceAndScale(scan.totalPhysical, magnification);
     }
+    if (endFace == EndFace::AfterLastSlice && !scan.slices.empty())
+        drawEndFaceAndScale(scan.totalPhysical, magnification);
+    m_picture.notifyAccessibleChildrenChanged();
 }
 
-void ChartPlotter::plotProg(ByteCount start, ByteCount size, VbColor color, const QString &name,
-                            const QString &directory)
+void ChartPlotter::PlotProg(const Slice &slice, ByteCount total)
 {
-    if (m_sources.onSlice)
-        m_sources.onSlice(start, size, color, name);
-    const ByteCount total = m_sources.totalPhysical ? m_sources.totalPhysical() : 0;
     if (total <= 0)
         return; // no memory reading yet: nothing to draw a slice of
 
-    // 1. Slice number and colours.
-    m_state.sliceCount = static_cast<std::int16_t>(m_state.sliceCount + 1);
-    const int n = m_state.sliceCount;
+    // The slice's number picks its colours by its last digit.
+    m_sliceCount = static_cast<std::int16_t>(m_sliceCount + 1);
+    const int n = m_sliceCount;
     SliceColors colors = sliceColorsFor(n);
-    m_state.sliceColor = colors.color;
-    m_state.sliceShade = colors.shade;
+    m_sliceColor = colors.color;
+    m_sliceShade = colors.shade;
 
-    // 2. Extent on the bar.
+    // Extent on the bar, in pixels, in proportion to the bytes.
     const Bar bar = readBar(m_controls);
     const float w = bar.x2 - bar.x1;
-    const auto left = static_cast<float>(bar.x1 + w * (static_cast<double>(start) / total));
+    const auto left = static_cast<float>(bar.x1 + w * (static_cast<double>(slice.start) / total));
     const auto right =
-        static_cast<float>(bar.x1 + w * ((static_cast<double>(start) + size) / total));
+        static_cast<float>(bar.x1 + w * ((static_cast<double>(slice.start) + slice.size) / total));
 
-    // 3. The available-memory slice is light grey.
-    const bool available = color == kWhite;
-    if (available) {
-        m_state.sliceColor = kAvailableMemoryColors.color;
-        m_state.sliceShade = kAvailableMemoryColors.shade;
+    if (slice.availableMemory) {
+        m_sliceColor = kAvailableMemoryColors.color;
+        m_sliceShade = kAvailableMemoryColors.shade;
     }
 
-    // 4. Columns: black at both ends, filled front and shaded top face between.
+    // Columns: black at both ends, filled front and shaded top face between.
     const int pictureWidth = m_picture.scaleWidth();
     const std::int64_t first = clampColumn(std::floor(left), pictureWidth);
     const std::int64_t last = clampColumn(std::floor(right), pictureWidth);
@@ -123,63 +114,63 @@ void ChartPlotter::plotProg(ByteCount start, ByteCount size, VbColor color, cons
             m_picture.line(fx, bar.bottom, fx, bar.top, kBlack);
             m_picture.line(fx, bar.top, fx + 33, bar.top - 25, kBlack);
         } else {
-            m_picture.line(fx, bar.bottom - 2, fx, bar.top, m_state.sliceColor);
-            m_picture.line(fx + 2, bar.top - 2, fx + 33, bar.top - 25, m_state.sliceShade);
+            m_picture.line(fx, bar.bottom - 2, fx, bar.top, m_sliceColor);
+            m_picture.line(fx + 2, bar.top - 2, fx + 33, bar.top - 25, m_sliceShade);
         }
     }
 
-    // 5. Middle of the slice.
+    // The leader rises from the middle of the slice.
     const float midF = std::floor((left + right) / 2.0f);
     const float mid = std::isfinite(midF) ? std::clamp(midF, -1.0e7f, 1.0e7f) : 0.0f;
 
-    // 6. Leader and swatch elements for this slice number.
     if (!m_controls.progLeader1.exists(n) || !m_controls.progLeader2.exists(n)) {
         m_controls.progLeader1.load(n);
         m_controls.progLeader2.load(n);
     }
 
-    // 7. The available-memory slice has a black leader, swatch and segment.
-    if (available)
-        m_state.sliceColor = m_state.sliceShade = kBlack;
+    // The available-memory slice has a black leader, swatch and segment.
+    if (slice.availableMemory)
+        m_sliceColor = m_sliceShade = kBlack;
 
-    // 8. Leader line up to the label row.
+    // Leader line up to the label row.
     if (LineControl *leader = m_controls.progLeader1.find(n)) {
         leader->x1 = leader->x2 = mid + 16;
         leader->y1 = bar.back;
-        leader->y2 = m_state.labelTop - 5;
-        leader->borderColor = m_state.sliceColor;
+        leader->y2 = m_labelTop - 5;
+        leader->borderColor = m_sliceColor;
         leader->visible = true;
     }
 
-    // 9. The leader's start, drawn across the top face.
-    m_picture.line(mid + 16, bar.top - 12, mid + 16, bar.back, m_state.sliceColor);
+    // The leader's start, drawn across the top face.
+    m_picture.line(mid + 16, bar.top - 12, mid + 16, bar.back, m_sliceColor);
 
-    // 10. Colour swatch beside the label.
+    // Colour swatch beside the label.
     if (ShapeControl *swatch = m_controls.progLeader2.find(n)) {
         swatch->left = mid + 16;
-        swatch->top = m_state.labelTop - 5;
-        swatch->backColor = m_state.sliceColor;
+        swatch->top = m_labelTop - 5;
+        swatch->backColor = m_sliceColor;
         swatch->visible = true;
     }
 
-    // 11. Label and tooltip.
+    // Label and tooltip; kilobytes and megabytes round toward minus infinity.
     m_controls.progLabel.load(n);
     if (LabelControl *label = m_controls.progLabel.find(n)) {
         label->left = mid + 24;
-        label->top = m_state.labelTop - 6;
+        label->top = m_labelTop - 6;
         label->visible = true;
-        const std::int64_t kb = floorDiv(size, 1024);
-        const std::int64_t mb = floorDiv(size, 1048576);
-        label->setCaption(name + u" ("_s + QString::number(kb) + u"Kb)"_s);
-        label->toolTipText = directory + name + u"  ("_s + QString::number(mb) + u" Mb)"_s;
+        const std::int64_t kb = floorDiv(slice.size, 1024);
+        const std::int64_t mb = floorDiv(slice.size, 1048576);
+        label->setCaption(slice.name + u" ("_s + QString::number(kb) + u"Kb)"_s);
+        label->toolTipText =
+            slice.directory + slice.name + u"  ("_s + QString::number(mb) + u" Mb)"_s;
     }
 
-    // 12. Next label row, back to the top once it would come near the bar.
-    m_state.labelTop += 12;
-    if (bar.back - m_state.labelTop < 5)
-        m_state.labelTop = 10;
+    // Next label row, back to the top once it would come near the bar.
+    m_labelTop += 12;
+    if (bar.back - m_labelTop < 5)
+        m_labelTop = 10;
 
-    // 13. Remove what is left of higher-numbered slices.
+    // Remove what is left of higher-numbered slices.
     for (int i = n + 1;; ++i) {
         const LineControl *leader = m_controls.progLeader1.find(i);
         if (!leader || !leader->visible)
@@ -188,17 +179,13 @@ void ChartPlotter::plotProg(ByteCount start, ByteCount size, VbColor color, cons
         m_controls.progLeader1.unload(i);
         m_controls.progLeader2.unload(i);
     }
-
-    // 14, 15. End face and scale.
-    if (m_scanDepth > 0 && !m_redrawAfterEverySlice)
-        m_finishPending = true;
-    else
-        drawEndFaceAndScale();
     m_picture.update();
 }
 
-void ChartPlotter::drawEndFaceAndScale()
+void ChartPlotter::drawEndFaceAndScale(ByteCount total, int magnification)
 {
+    if (total <= 0)
+        return;
     const Bar bar = readBar(m_controls);
     const double from = std::nearbyint(static_cast<double>(bar.top) + 3);
     const double to = std::nearbyint(static_cast<double>(bar.bottom) - 2);
@@ -207,14 +194,12 @@ void ChartPlotter::drawEndFaceAndScale()
             m_picture.line(bar.x2 + 1.0, y - 1, bar.rightTopX2 + 32.0, y - 25, kEndFaceColor);
     }
 
-    const ByteCount total = m_sources.totalPhysical ? m_sources.totalPhysical() : 0;
-    const int magnification = m_sources.magnification ? m_sources.magnification() : 0;
     const auto totalMb = static_cast<float>(static_cast<double>(total) / 1048576.0);
     if (const auto major = majorStepFor(totalMb, magnification))
-        graduate(bar.x1, bar.bottom + 6, bar.x2, bar.y2 + 6, 0, totalMb, 4, *major);
+        Graduate(bar.x1, bar.bottom + 6, bar.x2, bar.y2 + 6, 0, totalMb, 4, *major);
 }
 
-void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float /*spare*/, float totalMb,
+void ChartPlotter::Graduate(float x1, float y1, float x2, float y2, float /*spare*/, float totalMb,
                             float minorStep, float majorStep)
 {
     if (!(totalMb > 0) || !std::isfinite(totalMb) || !std::isfinite(x1) || !std::isfinite(x2) ||

@@ -1,5 +1,6 @@
 #include "datawindow.h"
 
+#include "memorycaption.h"
 #include "platform/settings/settingstext.h"
 #include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/twips.h"
@@ -8,10 +9,12 @@
 #include <algorithm>
 #include <cmath>
 #include <QCloseEvent>
-#include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QShortcut>
 #include <QTableView>
+#include <QWindow>
 
 namespace plenwick {
 
@@ -68,9 +71,16 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        twipsToPixels(5775, tp.x), twipsToPixels(3975, tp.y));
     m_model = new ProcessGridModel(m_grid, this);
     Grid1->setModel(m_model);
-    Grid1->horizontalHeader()->hide();
+    // The heading row is the view's own heading, so that it stays in place while the
+    // rows scroll and is told to screen readers as the column headings.
+    const int rowHeight = QFontMetrics(smallFont(false)).height() + 4;
+    QHeaderView *heading = Grid1->horizontalHeader();
+    heading->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading->setHighlightSections(false);
+    heading->setSectionsClickable(false);
+    heading->setFixedHeight(rowHeight);
     Grid1->verticalHeader()->hide();
-    Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(smallFont(false)).height() + 4);
+    Grid1->verticalHeader()->setDefaultSectionSize(rowHeight);
     Grid1->setFont(smallFont(false));
     Grid1->setWordWrap(false);
     Grid1->setTextElideMode(Qt::ElideNone);
@@ -97,9 +107,17 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
         for (QLabel *label : {Label3, Label4, Label1, Label2})
             label->move(label->x() + overflow, label->y());
     }
+    // Screen readers hear the figure as the label's description, after its name.
     Label1->setAccessibleName(u"Total physical memory"_s);
     Label2->setAccessibleName(u"Available physical memory"_s);
     setTabOrder(Grid1, Label2);
+
+    // Escape closes the window as its close box does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
+
+    m_lastFocus = QGuiApplication::focusWindow();
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmData::focusWindowChanged);
 }
 
 frmData::~frmData()
@@ -107,6 +125,23 @@ frmData::~frmData()
     // The model leaves the grid when it goes, and the grid, a member, is destroyed
     // before the window's children are: the model must go first.
     delete m_model;
+}
+
+void frmData::setMemoryFigures(ByteCount total, ByteCount available)
+{
+    // A figure wider than the label's design width widens the label: it is never cut.
+    const int designWidth = twipsToPixels(3255, screenTwipsPerPixel().x);
+    for (auto [label, bytes] : {std::pair{Label1, total}, std::pair{Label2, available}}) {
+        const QString caption = memoryCaption(bytes);
+        label->setText(caption);
+        label->setAccessibleDescription(caption);
+        label->resize(std::max(designWidth, label->sizeHint().width()), label->height());
+    }
+}
+
+void frmData::showScan(const ScanSnapshot &scan)
+{
+    m_grid.showScan(scan);
 }
 
 void frmData::formLoad()
@@ -131,18 +166,21 @@ void frmData::Form_Resize()
     const double width = m_geometry->width();
     const double height = m_geometry->height();
     // The grid never gets a negative size, however small the window is dragged.
-    m_gridWidth = std::max(0.0, width - 380);
-    m_gridHeight = std::max(0.0, height - 1230);
-    Grid1->resize(twipsToPixels(m_gridWidth, tp.x), twipsToPixels(m_gridHeight, tp.y));
+    Grid1->resize(twipsToPixels(std::max(0.0, width - 380), tp.x),
+                  twipsToPixels(std::max(0.0, height - 1230), tp.y));
     if (width > 13500)
         m_geometry->setWidth(13500); // raises the resize again, which fits the grid
 }
 
-bool frmData::event(QEvent *event)
+void frmData::focusWindowChanged(QWindow *now)
 {
-    if (event->type() == QEvent::WindowActivate)
+    // The stored rectangle comes back when the window becomes active after another
+    // window of this program, not when the user comes back from another application
+    // (the program then had no focus window).
+    const QWindow *before = m_lastFocus;
+    m_lastFocus = now;
+    if (now && now == windowHandle() && before && before != now)
         Form_Activate();
-    return QWidget::event(event);
 }
 
 void frmData::resizeEvent(QResizeEvent *event)

@@ -2,11 +2,14 @@
 
 #include "platform/toolkit/windowgeometry.h"
 #include "processgrid.h"
+#include "scansnapshot.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
 class QTableView;
+class QWindow;
 
 namespace plenwick {
 
@@ -14,21 +17,20 @@ class ProcessGridModel;
 class SettingsStore;
 
 // The data window: the memory figures and the process table behind the chart.
-// It keeps the stored rectangle: every activation puts it back there.
+// It keeps the stored rectangle: every time it becomes active after another window
+// of the program was, it goes back there.
 class frmData : public QWidget {
     Q_OBJECT
 public:
     frmData(SettingsStore &store, QWidget *parent = nullptr);
     ~frmData() override;
 
-    // The process table, filled by the scan whether the window is shown or not.
-    ProcessGrid &grid() { return m_grid; }
-
-    QLabel *Label1 = nullptr; // total physical memory
-    QLabel *Label2 = nullptr; // available physical memory
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    QTableView *Grid1 = nullptr;
+    // The total and available physical memory, as the last memory tick read them.
+    void setMemoryFigures(ByteCount total, ByteCount available);
+    // Fills the process table from a scan, whether the window is shown or not.
+    void showScan(const ScanSnapshot &scan);
+    // The process table as the scans left it.
+    const ProcessGrid &grid() const { return m_grid; }
 
     WindowGeometry &geometryTwips() { return *m_geometry; }
 
@@ -36,24 +38,27 @@ public:
     void Form_Activate();
     void Form_Resize();
 
-    // The grid's size in twips, as the window set it last.
-    double gridWidthTwips() const { return m_gridWidth; }
-    double gridHeightTwips() const { return m_gridHeight; }
-
 signals:
     void unloaded();
 
 protected:
-    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void focusWindowChanged(QWindow *now);
+
     SettingsStore &m_store;
     ProcessGrid m_grid;
     ProcessGridModel *m_model = nullptr;
     WindowGeometry *m_geometry = nullptr;
-    double m_gridWidth = 0, m_gridHeight = 0;
+    QLabel *Label1 = nullptr; // total physical memory
+    QLabel *Label2 = nullptr; // available physical memory
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QTableView *Grid1 = nullptr;
+    // The window of this program that had the focus last, if any.
+    QPointer<QWindow> m_lastFocus;
 };
 
 } // namespace plenwick

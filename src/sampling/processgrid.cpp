@@ -1,8 +1,12 @@
 #include "processgrid.h"
 
+#include "platform/toolkit/numberformat.h"
+
 #include <algorithm>
 
 namespace plenwick {
+
+using namespace Qt::StringLiterals;
 
 ProcessGrid::ProcessGrid()
 {
@@ -56,6 +60,53 @@ void ProcessGrid::refresh()
 {
     if (m_observer.refreshRequested)
         m_observer.refreshRequested();
+}
+
+QString ProcessGrid::sizeText(ByteCount bytes)
+{
+    return shortestDecimal(static_cast<double>(bytes) / 1024.0) + u"k"_s;
+}
+
+void ProcessGrid::showScan(const ScanSnapshot &scan)
+{
+    refresh();
+    setRow(0);
+    const QString headings[] = {u"Process ID"_s, u"Filename"_s, u"Size"_s, u"Work Directory"_s};
+    for (int col = 0; col < kColumns; ++col) {
+        setCol(col);
+        setText(headings[col]);
+    }
+    if (rows() < scan.minimumGridRows)
+        setRows(scan.minimumGridRows);
+    for (const ProcessRow &process : scan.rows) {
+        setRow(m_row + 1);
+        const QString texts[] = {QString::number(process.pid), process.name, sizeText(process.size),
+                                 process.directory};
+        for (int col = 0; col < kColumns; ++col) {
+            setCol(col);
+            setText(texts[col]);
+        }
+    }
+    if (scan.enumerationFailed)
+        return;
+
+    // Blank the rows that a scan with more processes left behind: from the row after
+    // the last one written down to the first row whose last column is empty, never
+    // past the grid's last row.
+    if (m_row + 1 >= rows())
+        return;
+    setRow(m_row + 1);
+    for (;;) {
+        for (int col = 0; col < kColumns; ++col) {
+            setCol(col);
+            setText(QString());
+        }
+        if (m_row + 1 >= rows())
+            break;
+        setRow(m_row + 1);
+        if (text().isEmpty())
+            break;
+    }
 }
 
 } // namespace plenwick

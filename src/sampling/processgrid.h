@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scansnapshot.h"
+
 #include <functional>
 #include <QList>
 #include <QString>
@@ -36,6 +38,14 @@ public:
 
     // Asks whoever shows the grid to repaint it.
     void refresh();
+
+    // Writes a scan into the grid: the heading row, one row per process from row 1 on
+    // (growing the grid as the scan needs) and, unless the process list could not be
+    // read, blanks the rows that an earlier scan with more processes left behind.
+    void showScan(const ScanSnapshot &scan);
+
+    // The size column's text: the size in kilobytes, shortest form, then "k".
+    static QString sizeText(ByteCount bytes);
 
     // Who shows the grid hears of every change here.
     struct Observer {

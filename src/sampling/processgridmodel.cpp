@@ -8,6 +8,8 @@
 
 namespace plenwick {
 
+// The grid's row 0 is the heading; the model's row r is the grid's row r + 1.
+
 ProcessGridModel::ProcessGridModel(ProcessGrid &grid, QObject *parent)
     : QAbstractTableModel(parent), m_grid(grid)
 {
@@ -15,9 +17,9 @@ ProcessGridModel::ProcessGridModel(ProcessGrid &grid, QObject *parent)
     observer.rowsAboutToChange = [this](int oldRows, int newRows) {
         flushChanges();
         if (newRows > oldRows)
-            beginInsertRows({}, oldRows, newRows - 1);
+            beginInsertRows({}, oldRows - 1, newRows - 2);
         else
-            beginRemoveRows({}, newRows, oldRows - 1);
+            beginRemoveRows({}, newRows - 1, oldRows - 2);
     };
     observer.rowsChanged = [this, wasRows = m_grid.rows()]() mutable {
         // The grid has already changed its size; end what rowsAboutToChange began.
@@ -39,7 +41,7 @@ ProcessGridModel::~ProcessGridModel()
 
 int ProcessGridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_grid.rows();
+    return parent.isValid() ? 0 : m_grid.rows() - 1;
 }
 
 int ProcessGridModel::columnCount(const QModelIndex &parent) const
@@ -51,23 +53,32 @@ QVariant ProcessGridModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const bool heading = index.row() == 0;
+    const QString text = m_grid.textAt(index.row() + 1, index.column());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return m_grid.textAt(index.row(), index.column());
-    case Qt::ToolTipRole: {
+        return text;
+    case Qt::ToolTipRole:
         // A tooltip that looks like markup would be shown as rich text: names and
         // directories come from the system and must show as the characters they are.
-        const QString text = m_grid.textAt(index.row(), index.column());
-        if (text.isEmpty())
-            return {};
-        return plainToolTip(text);
+        return text.isEmpty() ? QVariant() : QVariant(plainToolTip(text));
+    default:
+        return {};
     }
+}
+
+QVariant ProcessGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ProcessGrid::kColumns)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return m_grid.textAt(0, section);
     case Qt::BackgroundRole:
-        return QApplication::palette().brush(heading ? QPalette::Button : QPalette::Base);
+        return QApplication::palette().brush(QPalette::Button);
     case Qt::ForegroundRole:
-        return QApplication::palette().brush(heading ? QPalette::ButtonText : QPalette::Text);
+        return QApplication::palette().brush(QPalette::ButtonText);
     default:
         return {};
     }
@@ -82,8 +93,12 @@ Qt::ItemFlags ProcessGridModel::flags(const QModelIndex &index) const
 
 void ProcessGridModel::noteChange(int row, int)
 {
-    m_dirtyTop = m_dirtyTop < 0 ? row : std::min(m_dirtyTop, row);
-    m_dirtyBottom = std::max(m_dirtyBottom, row);
+    if (row == 0) {
+        m_headingChanged = true;
+    } else {
+        m_dirtyTop = m_dirtyTop < 0 ? row : std::min(m_dirtyTop, row);
+        m_dirtyBottom = std::max(m_dirtyBottom, row);
+    }
     if (!m_flushQueued) {
         m_flushQueued = true;
         QMetaObject::invokeMethod(this, &ProcessGridModel::flushChanges, Qt::QueuedConnection);
@@ -93,10 +108,14 @@ void ProcessGridModel::noteChange(int row, int)
 void ProcessGridModel::flushChanges()
 {
     m_flushQueued = false;
+    if (m_headingChanged) {
+        m_headingChanged = false;
+        emit headerDataChanged(Qt::Horizontal, 0, ProcessGrid::kColumns - 1);
+    }
     if (m_dirtyTop < 0)
         return;
-    const int top = std::min(m_dirtyTop, m_grid.rows() - 1);
-    const int bottom = std::min(m_dirtyBottom, m_grid.rows() - 1);
+    const int top = std::min(m_dirtyTop, m_grid.rows() - 1) - 1;
+    const int bottom = std::min(m_dirtyBottom, m_grid.rows() - 1) - 1;
     m_dirtyTop = m_dirtyBottom = -1;
     if (top <= bottom)
         emit dataChanged(index(top, 0), index(bottom, ProcessGrid::kColumns - 1));

@@ -1,50 +1,40 @@
 #pragma once
 
-#include "chart/chartplotter.h"
-#include "chart/chartstate.h"
 #include "platform/os/processsource.h"
-#include "processgrid.h"
-#include "scanstate.h"
+#include "scansnapshot.h"
 
 #include <array>
-#include <functional>
 
 namespace plenwick {
 
-// One process scan: a snapshot of the running processes turned into the chart's
-// slices (through the plotting) and the rows of the process table.
+// The process scan: turns the running processes into a snapshot for the chart and
+// the table. What it keeps from one scan to the next is what the next one builds on:
+// the sum of the process slices (the operating system's slice is the used memory
+// less that sum) and the last name and directory it saw, which a process whose
+// queries fail keeps.
 class ProcessScan {
 public:
     // The identifiers one scan can see.
     static constexpr std::size_t kPidListSize = 1024;
 
-    struct Hooks {
-        // The process table; referring to it may load the data window.
-        std::function<ProcessGrid &()> grid;
-        // Tells the user that the process list could not be read.
-        std::function<void()> enumerationFailed;
-    };
+    explicit ProcessScan(ProcessSource &source) : m_source(source) {}
 
-    ProcessScan(ScanState &scan, ChartState &chart, ProcessSource &source, ChartPlotter &plotter,
-                Hooks hooks);
-
-    // Runs one scan to its end.
-    void cmdGet_Click();
-
-    // The per-process step: names and size into the scan state, and a table row when
-    // the result is complete.
-    void GetProcessNameAndSize(ProcessId pid);
-
-    // The size column's text: the size in kilobytes, shortest form, then "k".
-    static QString sizeText(ByteCount bytes);
+    // Runs one scan, with the memory status that the last memory tick read.
+    ScanSnapshot cmdGet_Click(ByteCount totalPhysical, ByteCount availablePhysical);
 
 private:
-    ScanState &m_scan;
-    ChartState &m_chart;
+    // The per-process step: the process's names and size into the running values, and
+    // its row into the snapshot when the result is complete.
+    void GetProcessNameAndSize(ProcessId pid, ScanSnapshot &snapshot);
+
     ProcessSource &m_source;
-    ChartPlotter &m_plotter;
-    Hooks m_hooks;
     std::array<ProcessId, kPidListSize> m_pidList{};
+    // Kept between scans.
+    ByteCount m_processTotal = 0;
+    QString m_processName;
+    QString m_workDirectory;
+    // Within one scan: the size of the process being handled.
+    ByteCount m_processSize = 0;
 };
 
 } // namespace plenwick

@@ -6,61 +6,25 @@ namespace plenwick {
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
 class FakeProcessHandle final : public ProcessHandle {
 public:
-    FakeProcessHandle(FakeProcessSource &source, const FakeProcess &process)
-        : m_source(source), m_process(process)
-    {
-        ++m_source.m_openHandleCount;
-    }
-
-    ~FakeProcessHandle() override
-    {
-        log(u"close"_s);
-        ++m_source.m_closeCount;
-        --m_source.m_openHandleCount;
-    }
-
-    bool enumModules() override
-    {
-        log(u"modules"_s);
-        return !m_process.modulesFail;
-    }
-
-    std::optional<ByteCount> workingSetSize() override
-    {
-        log(u"workingset"_s);
-        if (m_process.memoryFails)
-            return std::nullopt;
-        return m_process.workingSet;
-    }
-
-    std::optional<QString> moduleBaseName() override
-    {
-        log(u"basename"_s);
-        return m_process.baseName;
-    }
-
-    std::optional<QString> moduleFileName() override
-    {
-        log(u"filename"_s);
-        return m_process.fileName;
-    }
+    explicit FakeProcessHandle(const FakeProcess &process) : m_process(process) {}
+    bool enumModules() override { return !m_process.modulesFail; }
+    std::optional<ByteCount> workingSetSize() override { return m_process.workingSet; }
+    std::optional<QString> moduleBaseName() override { return m_process.baseName; }
+    std::optional<QString> moduleFileName() override { return m_process.fileName; }
 
 private:
-    void log(const QString &call)
-    {
-        m_source.m_callLog.append(call + u' ' + QString::number(m_process.pid));
-    }
-
-    FakeProcessSource &m_source;
     const FakeProcess m_process;
 };
+
+} // namespace
 
 std::size_t FakeProcessSource::enumProcesses(std::span<ProcessId> ids)
 {
     ++m_enumerationCount;
-    m_callLog.append(u"enum"_s);
     if (m_enumerationFails)
         return 0;
     const std::size_t count = std::min(ids.size(), m_processes.size());
@@ -69,27 +33,25 @@ std::size_t FakeProcessSource::enumProcesses(std::span<ProcessId> ids)
     return count * sizeof(ProcessId);
 }
 
+FakeProcess *FakeProcessSource::process(ProcessId pid)
+{
+    const auto it = std::find_if(m_processes.begin(), m_processes.end(),
+                                 [pid](const FakeProcess &p) { return p.pid == pid; });
+    return it == m_processes.end() ? nullptr : &*it;
+}
+
 std::unique_ptr<ProcessHandle> FakeProcessSource::openProcess(ProcessId pid)
 {
-    ++m_openCount;
-    m_openedPids.push_back(pid);
-    m_callLog.append(u"open "_s + QString::number(pid));
     const FakeProcess *found = process(pid);
     if (!found || found->openFails)
         return nullptr;
-    return std::make_unique<FakeProcessHandle>(*this, *found);
+    return std::make_unique<FakeProcessHandle>(*found);
 }
 
 std::optional<MemoryStatus> FakeProcessSource::memoryStatus()
 {
     ++m_memoryStatusCount;
-    m_callLog.append(u"memory"_s);
     return m_memory;
-}
-
-void FakeProcessSource::addProcess(const FakeProcess &process)
-{
-    m_processes.push_back(process);
 }
 
 void FakeProcessSource::addProcesses(const std::vector<FakeProcess> &processes)
@@ -102,22 +64,9 @@ void FakeProcessSource::removeProcess(ProcessId pid)
     std::erase_if(m_processes, [pid](const FakeProcess &p) { return p.pid == pid; });
 }
 
-void FakeProcessSource::clearProcesses()
-{
-    m_processes.clear();
-}
-
-FakeProcess *FakeProcessSource::process(ProcessId pid)
-{
-    const auto it = std::find_if(m_processes.begin(), m_processes.end(),
-                                 [pid](const FakeProcess &p) { return p.pid == pid; });
-    return it == m_processes.end() ? nullptr : &*it;
-}
-
 std::vector<FakeProcess> FakeProcessSource::generatedProcesses(int count, ProcessId firstPid)
 {
     std::vector<FakeProcess> processes;
-    processes.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         const ProcessId pid = firstPid + static_cast<ProcessId>(i);
         const QString number = QString::number(pid);
@@ -129,26 +78,6 @@ std::vector<FakeProcess> FakeProcessSource::generatedProcesses(int count, Proces
                              .workingSet = pages * 4096});
     }
     return processes;
-}
-
-void FakeProcessSource::addGeneratedProcesses(int count, ProcessId firstPid)
-{
-    addProcesses(generatedProcesses(count, firstPid));
-}
-
-void FakeProcessSource::setMemory(ByteCount totalPhysical, ByteCount availablePhysical)
-{
-    m_memory = MemoryStatus{totalPhysical, availablePhysical};
-}
-
-void FakeProcessSource::resetCounters()
-{
-    m_enumerationCount = 0;
-    m_openCount = 0;
-    m_memoryStatusCount = 0;
-    m_closeCount = 0;
-    m_openedPids.clear();
-    m_callLog.clear();
 }
 
 } // namespace plenwick
