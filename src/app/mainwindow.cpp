@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -132,6 +133,7 @@ void frmMain::buildControls()
     // Keyboard users reach the scroll bar after the buttons; its arrow, page, Home and
     // End keys move the chart like the mouse does.
     HScroll1->setFocusPolicy(Qt::StrongFocus);
+    HScroll1->installEventFilter(this);
     // The wheel anywhere over the chart scrolls it sideways.
     PicScroll->installEventFilter(this);
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] {
@@ -178,6 +180,25 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == PicScroll && event->type() == QEvent::Wheel && HScroll1->isVisible()) {
         QCoreApplication::sendEvent(HScroll1, event);
         return true;
+    }
+    // Qt's horizontal scroll bar takes Right for a step back and Left for a step on;
+    // the chart's moves the way the arrow points.
+    if (watched == HScroll1 && event->type() == QEvent::KeyPress) {
+        using Slider = QAbstractSlider;
+        static const QHash<int, Slider::SliderAction> actions = {
+            {Qt::Key_Left, Slider::SliderSingleStepSub},
+            {Qt::Key_Up, Slider::SliderSingleStepSub},
+            {Qt::Key_Right, Slider::SliderSingleStepAdd},
+            {Qt::Key_Down, Slider::SliderSingleStepAdd},
+            {Qt::Key_PageUp, Slider::SliderPageStepSub},
+            {Qt::Key_PageDown, Slider::SliderPageStepAdd},
+            {Qt::Key_Home, Slider::SliderToMinimum},
+            {Qt::Key_End, Slider::SliderToMaximum}};
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (const auto action = actions.find(key->key()); action != actions.end()) {
+            HScroll1->triggerAction(*action);
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
