@@ -2,7 +2,6 @@
 #include "platform/settings/settingstext.h"
 #include "support/memorysettingsstore.h"
 
-#include <clocale>
 #include <cmath>
 #include <memory>
 #include <QDir>
@@ -44,37 +43,23 @@ class TestSettings : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
 
 private slots:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        std::setlocale(LC_ALL, "de_DE.UTF-8");
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
-    void writesTextForms_data()
+    void writesSingleText_data()
     {
-        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<float>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("integer") << QVariant(-1234567LL) << u"-1234567"_s;
-        QTest::newRow("true") << QVariant(true) << u"True"_s;
-        QTest::newRow("false") << QVariant(false) << u"False"_s;
-        QTest::newRow("single fraction") << QVariant(1234.5f) << u"1234.5"_s;
-        QTest::newRow("seven digits") << QVariant(2.0f / 3.0f) << u"0.6666667"_s;
-        QTest::newRow("eight digits round") << QVariant(12345678.0f) << u"12345680"_s;
-        QTest::newRow("no exponent") << QVariant(1e-7f) << u"0.0000001"_s;
-        QTest::newRow("not a number") << QVariant(std::nanf("")) << u"NaN"_s;
+        QTest::newRow("seven digits") << 2.0f / 3.0f << u"0.6666667"_s;
+        QTest::newRow("eight digits round") << 12345678.0f << u"12345680"_s;
+        QTest::newRow("no exponent") << -1e-7f << u"-0.0000001"_s;
     }
-    void writesTextForms()
+    void writesSingleText()
     {
-        QFETCH(QVariant, value);
+        QFETCH(float, value);
         QFETCH(QString, text);
         MemorySettingsStore store;
-        if (value.typeId() == QMetaType::LongLong)
-            writeInteger(store, u"S"_s, u"K"_s, value.toLongLong());
-        else if (value.typeId() == QMetaType::Bool)
-            writeTruth(store, u"S"_s, u"K"_s, value.toBool());
-        else
-            writeSingle(store, u"S"_s, u"K"_s, value.toFloat());
+        writeSingle(store, u"S"_s, u"K"_s, value);
         QCOMPARE(store.value(u"S"_s, u"K"_s), text);
     }
 
@@ -84,25 +69,15 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QVariant>("expected");
-        QTest::newRow("integer absent") << QString() << QVariant(1);
-        QTest::newRow("integer blanks, sign") << u" +42\t"_s << QVariant(42);
         QTest::newRow("integer halves to even") << u"2.5"_s << QVariant(2);
-        QTest::newRow("integer odd half") << u"-3.5"_s << QVariant(-4);
+        QTest::newRow("integer odd half") << u" -35e-1\t"_s << QVariant(-4);
         QTest::newRow("integer past half") << u"2.50000000000000000000001"_s << QVariant(3);
-        QTest::newRow("integer exponent") << u"35e-1"_s << QVariant(4);
-        QTest::newRow("integer beyond 32 bits") << u"2147483648"_s << QVariant(1);
-        QTest::newRow("integer trailing letters") << u"12px"_s << QVariant(1);
         QTest::newRow("integer comma decimal") << u"0,5"_s << QVariant(1);
+        QTest::newRow("integer beyond 32 bits") << u"2147483647.5"_s << QVariant(1);
         QTest::newRow("truth any case") << u"fALSE"_s << QVariant(false);
-        QTest::newRow("truth number") << u"0e5"_s << QVariant(false);
         QTest::newRow("truth garbage") << u"Falsch"_s << QVariant(true);
-        QTest::newRow("single exponent") << u" 25E-1 "_s << QVariant(2.5f);
-        QTest::newRow("single too small") << u"1e-50"_s << QVariant(0.0f);
+        QTest::newRow("single too small") << u" 1e-50 "_s << QVariant(0.0f);
         QTest::newRow("single out of range") << u"3.5e38"_s << QVariant(8200.0f);
-        QTest::newRow("single infinity") << u"Infinity"_s << QVariant(8200.0f);
-        QTest::newRow("single comma decimal") << u"1234,5"_s << QVariant(8200.0f);
-        QTest::newRow("single other digits") << u"\u0663"_s << QVariant(8200.0f);
-        QTest::newRow("single empty") << u""_s << QVariant(8200.0f);
         QTest::newRow("text empty is a value") << u""_s << QVariant(u""_s);
         QTest::newRow("text absent") << QString() << QVariant(u"5"_s);
     }
@@ -123,32 +98,19 @@ private slots:
         QCOMPARE(read, expected);
     }
 
-    void iniKeepsAwkwardTexts_data()
-    {
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text");
-        const QString p = u"Preferences"_s;
-        QTest::newRow("blanks, comment") << p << u"K"_s << u"  ;both  "_s;
-        QTest::newRow("backslashes") << p << u"K"_s << u"\\n\\s\\u0041\\"_s;
-        QTest::newRow("injected key") << p << u"K"_s << u"x\r\nBefore=9"_s;
-        QTest::newRow("non-ASCII") << u"S\u00e9ction"_s << u"K"_s << u"\u20ac\U0001F600"_s;
-        QTest::newRow("NUL, controls, lone surrogate")
-            << p << u"K"_s << QString(QChar(0)) + u"\x1b\ufeff"_s + QChar(0xDC00);
-        QTest::newRow("injected section") << u"S\n[Preferences]"_s << u"Before"_s << u"v"_s;
-        QTest::newRow("key with equals") << p << u"a=b"_s << u"v"_s;
-        QTest::newRow("key like a section") << p << u"[k]"_s << u"v"_s;
-    }
     void iniKeepsAwkwardTexts()
     {
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, text);
-        IniSettingsStore(path()).setValue(u"Preferences"_s, u"Before"_s, u"1"_s);
-        IniSettingsStore(path()).setValue(section, key, text);
+        // Each text serves as key and value, in a section that looks like two.
+        const QStringList texts{u"  ;both  "_s, u"[k]=\\n\\s\\u0041\\"_s, u"x\r\nBefore=9"_s,
+                                u"\u20ac\U0001F600"_s,
+                                QString(QChar(0)) + u"\x1b\ufeff"_s + QChar(0xDC00)};
+        const QString section = u"S\n[Preferences]"_s;
+        for (const QString &text : texts)
+            IniSettingsStore(path()).setValue(section, text, text);
         const IniSettingsStore reopened(path());
-        QCOMPARE(reopened.value(section, key), text);
-        QCOMPARE(reopened.value(u"Preferences"_s, u"Before"_s), u"1"_s);
+        for (const QString &text : texts)
+            QCOMPARE(reopened.value(section, text), text);
+        QCOMPARE(reopened.value(u"Preferences"_s, u"Before"_s), std::nullopt);
     }
 
     void iniHandWrittenFileLosesOnlyItsBadLines()
@@ -169,33 +131,26 @@ private slots:
                                     "RefreshInterval2=\\s10\\s\n\n[MainForm]\nleft=2000\n");
     }
 
-    void iniLeavesAnUnreadableFileAsItWas_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("zoom");
-        QTest::newRow("directory") << u"directory"_s << QString();
-        QTest::newRow("named pipe") << u"fifo"_s << QString();
-        QTest::newRow("far too large") << u"huge"_s << u"3"_s;
-    }
     void iniLeavesAnUnreadableFileAsItWas()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, zoom);
-        QVERIFY(QDir().mkpath(kind == u"directory" ? path() : QFileInfo(path()).path()));
-        if (kind == u"fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
-        if (kind == u"huge")
-            QVERIFY(writeBytes(path(), "[Preferences]\nZoom=3\n;" + QByteArray(17 << 20, '-')));
-        const QFileInfo before(path());
-        IniSettingsStore store(path());
-        QCOMPARE(store.value(u"Preferences"_s, u"Zoom"_s).value_or(QString()), zoom);
-        store.setValue(u"Preferences"_s, u"Zoom"_s, u"2"_s);
-        const auto failure = store.takeSaveFailure();
-        QVERIFY(failure && !failure->reason.isEmpty());
-        QCOMPARE(failure->path, path());
-        const QFileInfo after(path());
-        QCOMPARE(after.size(), before.size());
-        QCOMPARE(after.isFile(), before.isFile());
+        // A folder, a named pipe, a file beyond the size limit: never written over.
+        for (const QString &kind : {u"folder"_s, u"pipe"_s, u"huge"_s}) {
+            const QString file = m_dir->filePath(kind);
+            if (kind == u"folder")
+                QVERIFY(QDir().mkpath(file));
+            if (kind == u"pipe")
+                QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            if (kind == u"huge")
+                QVERIFY(writeBytes(file, "[Preferences]\nZoom=3\n;" + QByteArray(17 << 20, '-')));
+            const QFileInfo before(file);
+            IniSettingsStore store(file);
+            QCOMPARE(store.value(u"Preferences"_s, u"Zoom"_s).has_value(), kind == u"huge");
+            store.setValue(u"Preferences"_s, u"Zoom"_s, u"2"_s);
+            const auto failure = store.takeSaveFailure();
+            QVERIFY(failure && failure->path == file && !failure->reason.isEmpty());
+            const QFileInfo after(file);
+            QVERIFY(after.size() == before.size() && after.isFile() == before.isFile());
+        }
     }
 
     void iniOnAFullDiskKeepsThePreviousFileAndSaysSo()
@@ -217,14 +172,11 @@ private slots:
         }
         store.setValue(u"MainForm"_s, u"Left"_s, u"2000"_s);
         store.setValue(u"MainForm"_s, u"Top"_s, u"50"_s);
-        const auto failure = store.takeSaveFailure();
-        QVERIFY(failure);
-        QCOMPARE(failure->path, path());
-        QCOMPARE(failure->reason, u"No space left on device"_s);
+        const auto failure = store.takeSaveFailure().value_or(SettingsStore::SaveFailure{});
+        QCOMPARE(QStringList({failure.path, failure.reason}),
+                 QStringList({path(), u"No space left on device"_s}));
         QVERIFY(!store.takeSaveFailure()); // told once
         QCOMPARE(fileBytes(path()), before);
-        QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{u"filler"_s, u"Plenwick.ini"_s}));
         // With room again, the next save writes everything held in memory.
         QVERIFY(filler.remove());
         store.setValue(u"Preferences"_s, u"Zoom"_s, u"4"_s);

@@ -6,8 +6,6 @@
 #include "platform/toolkit/windowgeometry.h"
 
 #include <cmath>
-#include <limits>
-#include <QAccessible>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QSet>
@@ -58,7 +56,6 @@ private slots:
         QTest::newRow("33 x 25 back") << QList<double>{35, 3, 2, 28} << nearest(2, 28, 35, 3);
         QTest::newRow("steep") << QList<double>{2, 1, 21, 26} << nearest(2, 1, 21, 26);
         QTest::newRow("fractional") << QList<double>{2.4, 3.6, 7.4, 0.6} << nearest(2, 4, 7, 1);
-        QTest::newRow("from the left") << QList<double>{-10, 5, 10, 5} << nearest(0, 5, 10, 5);
         QTest::newRow("absurd") << QList<double>{0, 0, 33e10, 25e10} << nearest(0, 0, 66, 50);
         QTest::newRow("not a number") << QList<double>{1, 2, 5, std::nan("")} << QSet<QPoint>();
     }
@@ -100,15 +97,11 @@ private slots:
         PictureBox picture;
         picture.resize(40, 30);
         picture.line(2, 2, 10, 2, Ink);
-        picture.line(30, 25, 35, 25, Ink);
-        picture.resize(20, 10); // while hidden: the widget learns of it only when shown
+        picture.line(30, 25, 35, 25, Ink); // cut off while the picture is smaller
+        picture.resize(20, 10);            // hidden: the widget is told only when it is shown
         picture.line(15, 8, 19, 8, Ink);
-        picture.show();
-        picture.resize(40, 30);
         QCOMPARE(QList({picture.pixelAt(10, 2), picture.pixelAt(19, 8), picture.pixelAt(32, 25)}),
-                 QList({Ink, Ink, kWhite})); // the last was cut off while it was smaller
-        picture.cls();
-        QCOMPARE(picture.pixelAt(10, 2), kWhite);
+                 QList({Ink, Ink, kWhite}));
     }
 
     void tooLargeAPictureDrawsNothing()
@@ -127,81 +120,57 @@ private slots:
 
     void labelsAreReadableTextAndToolTips()
     {
-        QPalette dark;
-        for (const auto role : {QPalette::Window, QPalette::Base})
-            dark.setColor(role, QColor(30, 30, 30));
-        for (const auto role : {QPalette::WindowText, QPalette::Text})
-            dark.setColor(role, QColor(230, 230, 230));
-        QApplication::setPalette(dark);
+        QApplication::setPalette(QPalette(QColor(30, 30, 30), QColor(30, 30, 30))); // dark
         ControlArray<LabelControl> labels{LabelControl()};
         labels.find(0)->visible = false; // the template
         for (int i = 1; i <= 3; ++i) {
             labels.load(i);
-            labels.find(i)->setCaption(u"MMMM explorer.exe"_s);
-            labels.find(i)->left = 10.0f * i;
-            labels.find(i)->toolTipText = u"<b>%1</b> &amp;"_s.arg(i);
-            labels.find(i)->visible = i != 3; // an invisible label on top is not hit
+            LabelControl &label = *labels.find(i);
+            label.setCaption(u"MMMM explorer.exe"_s);
+            label.left = 10.0f * i;
+            label.toolTipText = u"<b>%1</b> &amp;"_s.arg(i);
+            label.visible = i != 3; // an invisible label on top is not hit
         }
         PictureBox picture;
         picture.resize(200, 40);
-        picture.addLayer(&labels, true);
+        picture.addLayer(&labels);
         picture.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&picture));
-        // On the white picture the captions are dark whatever the desktop's colours:
-        // a grey of 118 or darker has a contrast ratio of 4.5:1 to white.
-        const QImage shown = picture.grab().toImage();
-        int darkest = 255;
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x)
-                darkest = std::min(darkest, qGray(shown.pixel(x, y)));
-        QApplication::setPalette(QPalette());
-        QVERIFY2(darkest <= 118, qPrintable(QString::number(darkest)));
-
+        // On the white picture captions are dark whatever the desktop's colours: a grey
+        // of 118 or darker has a contrast ratio of 4.5:1 to white.
+        const QImage grey = picture.grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        QVERIFY(*std::min_element(grey.constBits(), grey.constBits() + grey.sizeInBytes()) <= 118);
         QHelpEvent help(QEvent::ToolTip, QPoint(35, 5), picture.mapToGlobal(QPoint(35, 5)));
         QApplication::sendEvent(&picture, &help);
         QTRY_VERIFY(QToolTip::isVisible());
         QTextDocument tip;
         tip.setHtml(QToolTip::text());
         QCOMPARE(tip.toPlainText(), u"<b>2</b> &amp;"_s);
-        // Assistive technology sees the visible labels as children, named by their captions.
-        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&picture);
-        QCOMPARE(iface->childCount(), 2);
-        QCOMPARE(iface->child(1)->text(QAccessible::Description), u"<b>2</b> &amp;"_s);
-        QAccessibleInterface *last = iface->child(1);
-        labels.unload(2);
-        picture.notifyAccessibleChildrenChanged();
-        QVERIFY(iface->childCount() == 1 && !last->isValid());
     }
 
     void fitsStoredRect_data()
     {
-        // In pixels here; the function takes and gives twips, 15 to the pixel.
+        // In pixels here; the function takes and gives twips, 15 and 12 to the pixel.
         QTest::addColumn<QRectF>("stored");
         QTest::addColumn<QRectF>("fitted");
-        const double inf = std::numeric_limits<double>::infinity();
         QTest::newRow("inside") << QRectF(100, 50, 500, 400) << QRectF(100, 50, 500, 400);
         QTest::newRow("huge") << QRectF(100, 50, 1e7, 1e7) << QRectF(0, 0, 1000, 700);
         QTest::newRow("tiny") << QRectF(100, 50, 1, 1) << QRectF(100, 50, 120, 40);
-        QTest::newRow("negative place") << QRectF(-300, -10, 500, 400) << QRectF(0, 0, 500, 400);
-        QTest::newRow("on no screen") << QRectF(5000, 5000, 500, 400) << QRectF(500, 300, 500, 400);
+        QTest::newRow("on no screen") << QRectF(-300, 900, 500, 400) << QRectF(0, 300, 500, 400);
         QTest::newRow("on the second")
             << QRectF(1100, -150, 500, 300) << QRectF(1100, -150, 500, 300);
         QTest::newRow("mostly on the second")
             << QRectF(900, 100, 400, 300) << QRectF(1000, 100, 400, 300);
         QTest::newRow("off the second") << QRectF(1600, 0, 500, 300) << QRectF(1300, 0, 500, 300);
-        QTest::newRow("not numbers")
-            << QRectF(std::nan(""), inf, 500, -inf) << QRectF(0, 0, 500, 40);
+        QTest::newRow("not numbers") << QRectF(qInf(), qQNaN(), 500, 1) << QRectF(0, 0, 500, 40);
     }
     void fitsStoredRect()
     {
         QFETCH(QRectF, stored);
         QFETCH(QRectF, fitted);
-        const auto twips = [](const QRectF &r) {
-            return QRectF(r.x() * 15, r.y() * 15, r.width() * 15, r.height() * 15);
-        };
+        const QTransform twips = QTransform::fromScale(15, 12);
         const QList<QRect> screens{QRect(0, 0, 1000, 700), QRect(1000, -200, 800, 600)};
-        QCOMPARE(fitStoredRect(twips(stored), screens, TwipsPerPixel{}, QSize(120, 40)),
-                 twips(fitted));
+        QCOMPARE(fitStoredRect(twips.mapRect(stored), screens, {15, 12}, QSize(120, 40)),
+                 twips.mapRect(fitted));
     }
 
     void numberPatterns_data()
@@ -209,16 +178,11 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("expected");
-        const double gib = 1024.0 * 1024.0 * 1024.0;
         QTest::newRow("00,000") << u"00,000"_s << 64.0 << u"00.064"_s;
         QTest::newRow("00,000 new group") << u"00,000"_s << 99999.5 << u"100.000"_s;
-        QTest::newRow("00,000 16 GiB") << u"00,000"_s << 16 * gib << u"17.179.869.184"_s;
         QTest::newRow("000 half up") << u"000"_s << 2.5 << u"003"_s;
-        QTest::newRow("000 beyond 32 bits") << u"000"_s << 16 * gib << u"17179869184"_s;
-        QTest::newRow("decimal") << u"0.#"_s << -1000 / 1024.0 << u"-0,9765625"_s;
         QTest::newRow("decimal 15 digits")
-            << u"0.#"_s << 123456789.1234567 << u"123456789,123457"_s;
-        QTest::newRow("decimal no exponent") << u"0.#"_s << 1e20 << u"100000000000000000000"_s;
+            << u"0.#"_s << -123456789.1234567 << u"-123456789,123457"_s;
     }
     void numberPatterns()
     {
