@@ -4,11 +4,6 @@ using namespace Qt::StringLiterals;
 
 namespace plenwick {
 
-QString MemorySettingsStore::Write::toString() const
-{
-    return section + u'/' + key + u'=' + text;
-}
-
 std::optional<QString> MemorySettingsStore::value(const QString &section, const QString &key) const
 {
     const auto found = m_values.constFind({section, key});
@@ -23,27 +18,6 @@ void MemorySettingsStore::setValue(const QString &section, const QString &key, c
     m_writes.append(Write{section, key, text});
 }
 
-void MemorySettingsStore::preset(const QString &section, const QString &key, const QString &text)
-{
-    m_values.insert({section, key}, text);
-}
-
-bool MemorySettingsStore::contains(const QString &section, const QString &key) const
-{
-    return m_values.contains({section, key});
-}
-
-void MemorySettingsStore::clear()
-{
-    m_values.clear();
-    m_writes.clear();
-}
-
-void MemorySettingsStore::clearWrites()
-{
-    m_writes.clear();
-}
-
 QStringList MemorySettingsStore::writeLog() const
 {
     QStringList lines;
@@ -51,16 +25,6 @@ QStringList MemorySettingsStore::writeLog() const
     for (const Write &write : m_writes)
         lines.append(write.toString());
     return lines;
-}
-
-QStringList MemorySettingsStore::writtenKeys(const QString &section) const
-{
-    QStringList keys;
-    for (const Write &write : m_writes) {
-        if (write.section == section && !keys.contains(write.key))
-            keys.append(write.key);
-    }
-    return keys;
 }
 
 } // namespace plenwick

@@ -21,7 +21,7 @@ public:
         QString text;
 
         // "Section/Key=text", handy for comparing whole write sequences.
-        QString toString() const;
+        QString toString() const { return section + u'/' + key + u'=' + text; }
         friend bool operator==(const Write &, const Write &) = default;
     };
 
@@ -29,21 +29,17 @@ public:
     void setValue(const QString &section, const QString &key, const QString &text) override;
 
     // Puts a value in place as if an earlier run had stored it; not recorded as a write.
-    void preset(const QString &section, const QString &key, const QString &text);
-    bool contains(const QString &section, const QString &key) const;
-    // Forgets every value and every recorded write.
-    void clear();
+    void preset(const QString &section, const QString &key, const QString &text)
+    {
+        m_values.insert({section, key}, text);
+    }
     // Forgets the recorded writes but keeps the values.
-    void clearWrites();
+    void clearWrites() { m_writes.clear(); }
 
-    // Every setValue call since the last clear, oldest first.
+    // Every setValue call since the last clearWrites, oldest first.
     const QList<Write> &writes() const { return m_writes; }
     // The same as "Section/Key=text" lines.
     QStringList writeLog() const;
-    // The keys written to `section`, in write order, each once (at its first write).
-    QStringList writtenKeys(const QString &section) const;
-    // Number of stored values.
-    qsizetype size() const { return m_values.size(); }
 
 private:
     QMap<QPair<QString, QString>, QString> m_values;

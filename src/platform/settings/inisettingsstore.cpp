@@ -336,7 +336,10 @@ std::optional<QString> IniSettingsStore::save() const
     // replaced, and opening a pipe could wait forever.
     if (info.exists() && !info.isFile())
         return notAFileReason(info);
-    QDir().mkpath(info.absolutePath());
+    if (info.exists() && !info.isWritable())
+        return u"Permission denied"_s;
+    if (!QDir().mkpath(info.absolutePath()))
+        return u"The folder could not be created"_s;
 
     // QSaveFile writes a temporary file next to the target and renames it over the
     // target in commit(). A short text stays in the write buffer until then, and a

@@ -46,7 +46,7 @@ private:
     QString m_filePath;
     QList<Section> m_sections;
     // Set when the file that is there must not be replaced (it could not be read, or
-    // only in part): why every save is refused.
+    // only partly): why every save is refused.
     std::optional<QString> m_unwritable;
     std::optional<SaveFailure> m_failure;
 };

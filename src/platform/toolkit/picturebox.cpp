@@ -1,8 +1,8 @@
 #include "picturebox.h"
 
 #include "pictureboxaccessible.h"
-#include "rasterline.h"
 #include "platform/os/systemtext.h"
+#include "rasterline.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,18 +29,35 @@ void PictureBox::setBackColor(VbColor color)
     update();
 }
 
+namespace {
+
+// Beyond this a backing image is not even tried: the drawing surface cannot address
+// longer sides, and an image this large would only fill memory.
+constexpr int kMaxImageSide = 32767;
+constexpr qint64 kMaxImageBytes = qint64(1) << 28;
+
+} // namespace
+
 void PictureBox::fitImage()
 {
     const int scale = std::max(1, static_cast<int>(std::lround(devicePixelRatioF())));
     const QSize wanted(std::max(1, width()) * scale, std::max(1, height()) * scale);
-    if (m_image.size() == wanted && m_scale == scale)
+    // A size is asked for once: when the image could not be had, drawing stays a quiet
+    // no-op until the size changes, instead of trying again for every line.
+    if (m_imageSize == wanted && m_scale == scale)
         return;
-    QImage fresh(wanted, QImage::Format_RGB32);
-    fresh.fill(argbOf(m_backColor));
-    if (!m_image.isNull() && scale == m_scale) {
-        // Keep what was drawn where it still fits, as a persistent picture does.
-        QPainter p(&fresh);
-        p.drawImage(0, 0, m_image);
+    m_imageSize = wanted;
+    QImage fresh;
+    if (wanted.width() <= kMaxImageSide && wanted.height() <= kMaxImageSide &&
+        qint64(wanted.width()) * wanted.height() * 4 <= kMaxImageBytes)
+        fresh = QImage(wanted, QImage::Format_RGB32);
+    if (!fresh.isNull()) {
+        fresh.fill(argbOf(m_backColor));
+        if (!m_image.isNull() && scale == m_scale) {
+            // Keep what was drawn where it still fits, as a persistent picture does.
+            QPainter p(&fresh);
+            p.drawImage(0, 0, m_image);
+        }
     }
     m_image = std::move(fresh);
     m_scale = scale;
@@ -57,8 +74,7 @@ void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
 {
     // A hidden widget gets its resize event only when it is shown: a line drawn after
     // a resize belongs to the picture of the new size all the same.
-    if (m_image.width() != std::max(1, width()) * m_scale ||
-        m_image.height() != std::max(1, height()) * m_scale)
+    if (m_imageSize != QSize(std::max(1, width()), std::max(1, height())) * m_scale)
         fitImage();
     rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
 }
@@ -117,7 +133,10 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const QRect exposed = event->rect();
     const QRect source(exposed.x() * m_scale, exposed.y() * m_scale, exposed.width() * m_scale,
                        exposed.height() * m_scale);
-    painter.drawImage(QRectF(exposed), m_image, QRectF(source));
+    if (m_image.isNull())
+        painter.fillRect(exposed, toQColor(m_backColor));
+    else
+        painter.drawImage(QRectF(exposed), m_image, QRectF(source));
     for (const ControlLayer *layer : m_layers)
         layer->paint(painter, QRectF(exposed));
 }

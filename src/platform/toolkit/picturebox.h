@@ -12,8 +12,10 @@ namespace plenwick {
 // A picture box whose inner scale is pixels. What is drawn on it persists in a
 // backing image until `cls`, and the controls it holds are painted above the
 // drawings. The backing image has the screen's device pixels, so drawings stay crisp
-// on a high-density screen. Tooltips of the labels it holds are served here by
-// hit-testing, and shown as plain text.
+// on a high-density screen, and each logical pixel drawn covers its whole block of
+// device pixels, so the picture at any whole scale is the unscaled one enlarged. A
+// picture too large to be held draws nothing. Tooltips of the labels it holds are
+// served here by hit-testing, and shown as plain text.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
@@ -62,7 +64,8 @@ protected:
 private:
     void fitImage();
 
-    QImage m_image;
+    QImage m_image;    // null when an image of the wanted size could not be had
+    QSize m_imageSize; // the size last asked for
     int m_scale = 1;
     VbColor m_backColor = kWhite;
     std::vector<const ControlLayer *> m_layers;

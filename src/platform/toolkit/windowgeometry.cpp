@@ -5,9 +5,80 @@
 #include <algorithm>
 #include <cmath>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 namespace plenwick {
+
+namespace {
+
+double finiteOrZero(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+// One axis of a stored rectangle, `start` and `length` in twips, fitted to the span of
+// an available area in pixels: the length within [minimum, span], then the start
+// moved so that the whole length lies in the span, or at its start when it is longer.
+void fitAxis(double &start, double &length, int spanStart, int spanLength, int minimum,
+             double twipsPerPixel)
+{
+    double px = length / twipsPerPixel;
+    if (px > spanLength || px < minimum) {
+        px = std::max<double>(std::min<double>(px, spanLength), minimum);
+        length = px * twipsPerPixel;
+    }
+    const double startPx = start / twipsPerPixel;
+    if (startPx < spanStart || startPx + px > spanStart + spanLength)
+        start = std::max<double>(spanStart, std::min(startPx, spanStart + spanLength - px)) *
+                twipsPerPixel;
+}
+
+double overlapArea(const QRectF &a, const QRectF &b)
+{
+    const QRectF common = a.intersected(b);
+    return common.isValid() ? common.width() * common.height() : 0.0;
+}
+
+} // namespace
+
+QRectF fitStoredRect(const QRectF &outerTwips, const QList<QRect> &availablePx, TwipsPerPixel tp,
+                     QSize minimumPx)
+{
+    double left = finiteOrZero(outerTwips.x());
+    double top = finiteOrZero(outerTwips.y());
+    double width = finiteOrZero(outerTwips.width());
+    double height = finiteOrZero(outerTwips.height());
+    if (availablePx.isEmpty())
+        return {left, top, width, height};
+
+    const QRectF px(left / tp.x, top / tp.y, width / tp.x, height / tp.y);
+    QRect area = availablePx.first();
+    double bestOverlap = 0;
+    for (const QRect &screen : availablePx) {
+        if (const double overlap = overlapArea(px, screen); overlap > bestOverlap) {
+            bestOverlap = overlap;
+            area = screen;
+        }
+    }
+    fitAxis(left, width, area.x(), area.width(), minimumPx.width(), tp.x);
+    fitAxis(top, height, area.y(), area.height(), minimumPx.height(), tp.y);
+    return {left, top, width, height};
+}
+
+QRectF fitStoredRect(const QRectF &outerTwips, QSize minimumPx)
+{
+    QList<QRect> available;
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        // The primary screen first: a rectangle on no screen goes there.
+        if (const QScreen *primary = QGuiApplication::primaryScreen())
+            available.append(primary->availableGeometry());
+        for (const QScreen *screen : QGuiApplication::screens())
+            available.append(screen->availableGeometry());
+    }
+    return fitStoredRect(outerTwips, available, screenTwipsPerPixel(), minimumPx);
+}
 
 WindowGeometry::WindowGeometry(QWidget *window) : QObject(window), m_window(window)
 {

@@ -1,12 +1,27 @@
 #pragma once
 
+#include "twips.h"
+
 #include <cstdint>
+#include <QList>
 #include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
+#include <QSize>
 #include <QWidget>
 
 namespace plenwick {
+
+// Brings a stored outer rectangle (twips) within the screens' available areas (pixels):
+// width/height capped to the available area of the screen it mostly lies on (or the
+// primary screen, the first of `availablePx`, when it lies on none), raised to
+// `minimumPx` when smaller, and moved so that the whole frame, title bar included, is
+// inside that area. NaN/inf count as 0. What already fits is returned unchanged.
+QRectF fitStoredRect(const QRectF &outerTwips, const QList<QRect> &availablePx, TwipsPerPixel tp,
+                     QSize minimumPx);
+// The same against the current screens.
+QRectF fitStoredRect(const QRectF &outerTwips, QSize minimumPx);
 
 // A top-level window's outer position and size in twips, frame included.
 //
