@@ -63,12 +63,12 @@ frmMain::frmMain(Services services)
     : m_services(std::move(services)),
       m_preferences([this] { return new frmPreferences(m_services.settings, *this, this); }),
       m_data([this] {
-          auto *data = new frmData(m_services.settings, this);
+          auto *window = new frmData(m_services.settings, this);
           // Made again after the user closed it, it shows the last figures read at once
           // rather than its design captions until the next tick.
           if (m_memoryRead)
-              data->setMemoryFigures(m_totalPhysical, m_availablePhysical);
-          return data;
+              window->setMemoryFigures(m_totalPhysical, m_availablePhysical);
+          return window;
       }),
       m_about([this] { return new frmAbout(m_services.shell, this); }),
       m_help([this] { return new frmHelp(m_services.helpPictures, this); }),
@@ -291,29 +291,20 @@ void frmMain::formLoad()
 void frmMain::restoreGeometry()
 {
     const SettingsStore &store = m_services.settings;
-    double left = readSingle(store, keys::MainForm, keys::Left, 100);
-    double top = readSingle(store, keys::MainForm, keys::Top, 50);
-    double height = readSingle(store, keys::MainForm, keys::Height, 6400);
-    double width = readSingle(store, keys::MainForm, keys::Width, 8200);
-
-    // A rectangle that lies entirely off every screen (a monitor since removed, a
-    // hand-edited file) would open the window out of reach: use the defaults then.
-    const TwipsPerPixel tp = screenTwipsPerPixel();
-    const QRect wanted(pixels(left / tp.x), pixels(top / tp.y), std::max(1, pixels(width / tp.x)),
-                       std::max(1, pixels(height / tp.y)));
-    bool reachable = QGuiApplication::screens().isEmpty();
-    for (const QScreen *screen : QGuiApplication::screens())
-        reachable = reachable || screen->availableGeometry().intersects(wanted);
-    if (!reachable || width <= 0 || height <= 0) {
-        left = 100;
-        top = 50;
-        height = 6400;
-        width = 8200;
-    }
-    setFormLeft(left);
-    setFormTop(top);
-    setFormHeight(height);
-    setFormWidth(width);
+    QRectF stored(readSingle(store, keys::MainForm, keys::Left, 100),
+                  readSingle(store, keys::MainForm, keys::Top, 50),
+                  readSingle(store, keys::MainForm, keys::Width, 8200),
+                  readSingle(store, keys::MainForm, keys::Height, 6400));
+    // A window with no size takes the default place; any other stored rectangle (a
+    // monitor since removed, a hand-edited file) is brought onto the screen, no larger
+    // than it and not so small that the window cannot be used.
+    if (!(stored.width() > 0) || !(stored.height() > 0))
+        stored = QRectF(100, 50, 8200, 6400);
+    stored = fitStoredRect(stored, QSize(300, 160));
+    setFormLeft(stored.left());
+    setFormTop(stored.top());
+    setFormHeight(stored.height());
+    setFormWidth(stored.width());
 }
 
 void frmMain::setFormLeft(double twips)

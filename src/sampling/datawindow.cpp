@@ -154,10 +154,18 @@ void frmData::formLoad()
 
 void frmData::Form_Activate()
 {
-    m_geometry->setLeft(readSingle(m_store, u"DataForm"_s, u"Left"_s, 100));
-    m_geometry->setTop(readSingle(m_store, u"DataForm"_s, u"Top"_s, 50));
-    m_geometry->setHeight(readSingle(m_store, u"DataForm"_s, u"Height"_s, 5220));
-    m_geometry->setWidth(readSingle(m_store, u"DataForm"_s, u"Width"_s, 6105));
+    QRectF stored(readSingle(m_store, u"DataForm"_s, u"Left"_s, 100),
+                  readSingle(m_store, u"DataForm"_s, u"Top"_s, 50),
+                  readSingle(m_store, u"DataForm"_s, u"Width"_s, 6105),
+                  readSingle(m_store, u"DataForm"_s, u"Height"_s, 5220));
+    // No size takes the default one; the rectangle is brought onto the screen.
+    if (!(stored.width() > 0) || !(stored.height() > 0))
+        stored.setSize({6105, 5220});
+    stored = fitStoredRect(stored, QSize(200, 120));
+    m_geometry->setLeft(stored.left());
+    m_geometry->setTop(stored.top());
+    m_geometry->setHeight(stored.height());
+    m_geometry->setWidth(stored.width());
 }
 
 void frmData::Form_Resize()
