@@ -1,0 +1,348 @@
+// The main window driven from outside, as a user and the other windows drive it: start-up
+// from stored settings, the commands, the refresh cycle while it yields, the close paths
+// and their saving, the keyboard and the wheel.
+#include "app/mainwindow.h"
+#include "platform/settings/inisettingsstore.h"
+#include "platform/toolkit/desktopshell.h"
+#include "platform/toolkit/picturebox.h"
+#include "support/fakeprocesssource.h"
+#include "support/memorysettingsstore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace plenwick;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr ByteCount kMiB = 1024 * 1024;
+
+// A store whose saves all failed.
+class FailingStore : public MemorySettingsStore {
+public:
+    std::optional<SaveFailure> takeSaveFailure() override
+    {
+        return std::exchange(failure, std::nullopt);
+    }
+    std::optional<SaveFailure> failure = SaveFailure{u"/home/u/Plenwick.ini"_s, u"Disk full"_s};
+};
+
+struct Program {
+    FakeProcessSource source;
+    FailingStore store;
+    NullDesktopShell shell;
+    std::unique_ptr<frmMain> main;
+
+    explicit Program(const QStringList &stored = {})
+    {
+        store.failure.reset();
+        source.setMemory(256 * kMiB, 96 * kMiB);
+        source.addGeneratedProcesses(12);
+        for (const QString &entry : stored) // "Section/Key=value"
+            store.preset(entry.section(u'/', 0, 0), entry.section(u'/', 1).section(u'=', 0, 0),
+                         entry.section(u'=', 1));
+    }
+    ~Program()
+    {
+        main.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    frmMain &load(SettingsStore *settings = nullptr)
+    {
+        main = std::make_unique<frmMain>(
+            frmMain::Services{source, settings ? *settings : store, shell, {}, false});
+        main->formLoad();
+        return *main;
+    }
+    template <class T> T *find(const QString &name, QObject *in = nullptr)
+    {
+        return (in ? in : main.get())->findChild<T *>(name);
+    }
+    QStringList checkedZoomItems()
+    {
+        QStringList names;
+        for (const char *name : {"mnu1x", "mnu2x", "mnu3x", "mnu4x"})
+            if (find<QAction>(QString::fromLatin1(name))->isChecked())
+                names << QString::fromLatin1(name);
+        return names;
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void startUp_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("zoomItem");
+        QTest::newRow("nothing stored") << QStringList() << 5000 << u"mnu1x"_s;
+        // The timer keeps the second it was designed with.
+        QTest::newRow("no refresh option")
+            << QStringList{u"Preferences/OptRefresh2=False"_s} << 1000 << u"mnu1x"_s;
+        QTest::newRow("minutes, 300 %")
+            << QStringList{u"Preferences/OptRefresh2=False"_s, u"Preferences/OptRefresh3=True"_s,
+                           u"Preferences/RefreshInterval2=2"_s, u"Preferences/Zoom=3"_s}
+            << 120000 << u"mnu3x"_s;
+        QTest::newRow("zoom beyond 4")
+            << QStringList{u"Preferences/Zoom=9"_s} << 5000 << u"mnu4x"_s;
+    }
+    void startUp()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, zoomItem);
+        Program p(stored);
+        frmMain &main = p.load();
+        QTEST(int(main.timerInterval()), "interval");
+        QCOMPARE(p.checkedZoomItems(), QStringList{zoomItem});
+        QCOMPARE(main.magnification(), p.checkedZoomItems().first().mid(3, 1).toInt());
+        const WindowGeometry &g = main.geometryTwips();
+        QCOMPARE((QList<double>{g.left(), g.top(), g.width(), g.height()}),
+                 (QList<double>{100, 50, 8200, 6400}));
+    }
+
+    void storedRectangle_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QRectF>("expected"); // null: on the screen, at its minimum or less
+        const QRectF defaults(100, 50, 8200, 6400);
+        QTest::newRow("width 0") << QStringList{u"MainForm/Width=0"_s} << defaults;
+        QTest::newRow("height -5") << QStringList{u"MainForm/Height=-5"_s} << defaults;
+        QTest::newRow("huge") << QStringList{u"MainForm/Width=100000000"_s,
+                                             u"MainForm/Height=100000000"_s}
+                              << QRectF();
+        QTest::newRow("far left, tiny")
+            << QStringList{u"MainForm/Left=-90000"_s, u"MainForm/Width=15"_s} << QRectF();
+    }
+    void storedRectangle()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QRectF, expected);
+        Program p(stored);
+        const WindowGeometry &g = p.load().geometryTwips();
+        const QRectF got(g.left(), g.top(), g.width(), g.height());
+        if (!expected.isNull()) {
+            QCOMPARE(got, expected);
+            return;
+        }
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(
+            QRectF(screen.x() * 15, screen.y() * 15, screen.width() * 15, screen.height() * 15)
+                .contains(got),
+            qPrintable(
+                u"%1 %2 %3 %4"_s.arg(got.x()).arg(got.y()).arg(got.width()).arg(got.height())));
+        QVERIFY(got.width() >= 3000 && got.height() >= 2000);
+    }
+
+    void closePaths_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Close button") << u"Command2"_s;
+        QTest::newRow("File > Exit") << u"mnuExit"_s;
+        QTest::newRow("close box") << u"close"_s;
+    }
+    void closePaths()
+    {
+        QFETCH(QString, how);
+        Program p;
+        frmMain &main = p.load();
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        p.store.clearWrites();
+        if (how == u"close"_s)
+            main.close();
+        else if (auto *button = p.find<QPushButton>(how))
+            button->click();
+        else
+            p.find<QAction>(how)->trigger();
+        // Positions first, then preferences; once, however often the window is closed.
+        const QStringList log = p.store.writeLog();
+        QVERIFY(main.isEnding());
+        QVERIFY(log.size() > 4);
+        QVERIFY(log.first().startsWith(u"MainForm/"_s) && log.last().startsWith(u"Preferences/"_s));
+        main.close();
+        QCOMPARE(p.store.writeLog(), log);
+    }
+
+    void aFailedSaveIsToldOnceAndTheProgramStillEnds()
+    {
+        Program p;
+        frmMain &main = p.load();
+        main.show();
+        p.store.failure = SettingsStore::SaveFailure{u"/home/u/Plenwick.ini"_s, u"Disk full"_s};
+        QStringList told;
+        QTimer dismiss;
+        connect(&dismiss, &QTimer::timeout, [&told] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                told << box->text();
+                box->accept();
+            }
+        });
+        dismiss.start(10);
+        main.close();
+        QVERIFY(main.isEnding());
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told.first().contains(u"/home/u/Plenwick.ini"_s));
+        QVERIFY(told.first().contains(u"Disk full"_s));
+    }
+
+    void commands()
+    {
+        Program p;
+        frmMain &main = p.load();
+        int scans = p.source.enumerationCount();
+        p.find<QPushButton>(u"Command1"_s)->click();
+        p.find<QPushButton>(u"cmdGet"_s)->click();
+        p.find<QAction>(u"mnuRefresh"_s)->trigger();
+        QCOMPARE(p.source.enumerationCount(), scans + 3);
+        // Each command shows its window; the Help button shows the about window.
+        const QList<std::pair<QString, QString>> shows = {{u"Command4"_s, u"frmData"_s},
+                                                          {u"Command5"_s, u"frmPreferences"_s},
+                                                          {u"Command6"_s, u"frmAbout"_s},
+                                                          {u"mnuHelp"_s, u"frmHelp"_s}};
+        for (const auto &[command, window] : shows) {
+            if (auto *button = p.find<QPushButton>(command))
+                button->click();
+            else
+                p.find<QAction>(command)->trigger();
+            QVERIFY2(p.find<QWidget>(window)->isVisible(), qPrintable(command));
+        }
+        p.find<QAction>(u"mnu4x"_s)->trigger();
+        QCOMPARE(main.magnification(), 4);
+        QCOMPARE(p.checkedZoomItems(), QStringList{u"mnu4x"_s});
+        // A magnification already in force re-lays out nothing.
+        scans = p.source.enumerationCount();
+        p.find<QAction>(u"mnu4x"_s)->trigger();
+        QCOMPARE(p.source.enumerationCount(), scans);
+    }
+
+    void aDataWindowMadeAgainShowsTheLastFigures()
+    {
+        Program p({u"Preferences/OptRefresh1=True"_s, u"Preferences/OptRefresh2=False"_s});
+        frmMain &main = p.load();
+        const QString figure = u"268,435,456 bytes   (256 Mb)"_s;
+        QCOMPARE(p.find<QLabel>(u"Label1"_s, p.find<QWidget>(u"frmData"_s))->text(), figure);
+        p.find<QWidget>(u"frmData"_s)->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(p.find<QLabel>(u"Label1"_s, main.dataWindow())->text(), figure);
+    }
+
+    void theFailureBoxWaitsForTheMainWindow()
+    {
+        Program p;
+        p.source.setEnumerationFails(true);
+        frmMain &main = p.load();
+        QVERIFY(!p.find<QMessageBox>(u"criticalMessage"_s));
+        main.show();
+        QTRY_VERIFY(p.find<QMessageBox>(u"criticalMessage"_s) &&
+                    p.find<QMessageBox>(u"criticalMessage"_s)->isVisible());
+        QCOMPARE(p.find<QMessageBox>(u"criticalMessage"_s)->text(),
+                 u"Failed to get process list."_s);
+    }
+
+    // While a memory tick yields, anything may happen; the tick copes.
+    void whileATickYields_data()
+    {
+        QTest::addColumn<QString>("what");
+        for (const QString &what :
+             {u"close main"_s, u"close frmPreferences"_s, u"close frmData"_s, u"tick"_s})
+            QTest::newRow(qPrintable(what)) << what;
+    }
+    void whileATickYields()
+    {
+        QFETCH(QString, what);
+        Program p;
+        frmMain &main = p.load();
+        main.show();
+        const int scans = p.source.enumerationCount();
+        QTimer::singleShot(0, &main, [&] {
+            if (what == u"tick"_s)
+                main.timerTrigger();
+            else if (what == u"close main"_s)
+                main.close();
+            else
+                p.find<QWidget>(what.mid(6))->close();
+        });
+        main.timerTrigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(main.isEnding(), what == u"close main"_s);
+        // No scan after the end; otherwise the tick and whatever ran inside it scanned.
+        const int more = p.source.enumerationCount() - scans;
+        QVERIFY(what == u"close main"_s ? more == 0 : what == u"tick"_s ? more == 2 : more >= 1);
+        if (!main.isEnding()) // the tick loaded what it needed again
+            QVERIFY(main.dataWindow() && main.preferences());
+    }
+
+    void theChartScrollsByKeyAndWheel()
+    {
+        Program p({u"Preferences/Zoom=4"_s});
+        frmMain &main = p.load();
+        main.show();
+        auto *bar = p.find<QScrollBar>(u"HScroll1"_s);
+        auto *chart = p.find<PictureBox>(u"Picture1"_s);
+        // The Tab key goes from the last button to the scroll bar.
+        QWidget *next = p.find<QWidget>(u"Command6"_s)->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        QCOMPARE(next, bar);
+        const QList<std::pair<Qt::Key, int>> steps = {{Qt::Key_Right, 500},
+                                                      {Qt::Key_PageDown, 2000},
+                                                      {Qt::Key_End, bar->maximum()},
+                                                      {Qt::Key_Home, 0}};
+        for (const auto &[key, value] : steps) {
+            QTest::keyClick(bar, key);
+            QCOMPARE(bar->value(), value);
+            QCOMPARE(chart->x(), -qRound(value / 15.0));
+        }
+        // A wheel turned over the chart reaches the viewport, as the chart ignores it.
+        QWheelEvent wheel({50, 50}, chart->mapToGlobal(QPointF(50, 50)), {}, {0, -120},
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(p.find<QWidget>(u"PicScroll"_s), &wheel);
+        QVERIFY(bar->value() > 0);
+        QCOMPARE(chart->x(), -qRound(bar->value() / 15.0));
+    }
+
+    void menuShortcutsActOnlyInTheMainWindow()
+    {
+        Program p;
+        frmMain &main = p.load();
+        main.show();
+        p.find<QPushButton>(u"Command4"_s)->click();
+        QWidget *data = p.find<QWidget>(u"frmData"_s);
+        QApplication::setActiveWindow(data);
+        QTest::keyClick(data, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(!main.isEnding());
+        QApplication::setActiveWindow(&main);
+        QTest::keyClick(&main, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(main.isEnding());
+    }
+
+    void settingsSurviveARestart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Plenwick.ini"_s);
+        {
+            Program p;
+            IniSettingsStore store(path);
+            p.load(&store);
+            p.find<QAction>(u"mnu3x"_s)->trigger();
+            p.main->close();
+        }
+        Program p;
+        IniSettingsStore store(path);
+        QCOMPARE(p.load(&store).magnification(), 3);
+        QCOMPARE(p.checkedZoomItems(), QStringList{u"mnu3x"_s});
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
