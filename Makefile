@@ -13,7 +13,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
 	libbenchmark-dev fonts-dejavu-core \
 	xvfb xauth openbox xdotool x11-utils imagemagick dbus at-spi2-core python3-pyatspi \
-	python3 desktop-file-utils appstream dpkg-dev file
+	python3 desktop-file-utils appstream dpkg-dev file lintian devscripts
 
 run: build
 	@tools/run-program.sh $(BUILD_DIR)/src/plenwick

@@ -2,13 +2,13 @@
 # Renders the program's pictures from their sources; the results are committed, so this runs
 # only when a picture changes. Needs ImageMagick, librsvg2-bin (rsvg-convert) and the DejaVu
 # fonts (fonts-dejavu-core).
-#   - the application icon, drawn in icons/hicolor/scalable/apps/org.example.Plenwick.svg, as
+#   - the application icon, drawn in icons/hicolor/scalable/apps/org.example.plenwick.svg, as
 #     PNGs for the desktop's icon theme (icons/hicolor/NxN/apps/) and for the window icon
 #     (src/app/resources/icon-N.png);
 #   - the start-up splash picture, src/app/resources/splash.png: 457 x 294 pixels, 24-bit RGB.
 set -euo pipefail
 cd "$(dirname "$0")"
-svg=icons/hicolor/scalable/apps/org.example.Plenwick.svg
+svg=icons/hicolor/scalable/apps/org.example.plenwick.svg
 resources=../src/app/resources
 fonts=/usr/share/fonts/truetype/dejavu
 mkdir -p "$resources"
@@ -22,8 +22,8 @@ png_options=(-strip -define png:exclude-chunks=date,time)
 for size in 32 48 256; do
     mkdir -p "icons/hicolor/${size}x${size}/apps"
     rsvg-convert -w "$size" -h "$size" "$svg" |
-        convert png:- -depth 8 "${png_options[@]}" "PNG32:icons/hicolor/${size}x${size}/apps/org.example.Plenwick.png"
-    cp "icons/hicolor/${size}x${size}/apps/org.example.Plenwick.png" "$resources/icon-$size.png"
+        convert png:- -depth 8 "${png_options[@]}" "PNG32:icons/hicolor/${size}x${size}/apps/org.example.plenwick.png"
+    cp "icons/hicolor/${size}x${size}/apps/org.example.plenwick.png" "$resources/icon-$size.png"
 done
 
 # The splash: the name, the version, and the memory bar in oblique projection (front faces in
@@ -62,4 +62,4 @@ convert -size 457x294 gradient:'#fdfeff-#dde7f5' \
     -draw "stroke #303030 stroke-width 2 line $x0,$scale $x4,$scale $ticks" \
     -alpha off -depth 8 -type TrueColor "${png_options[@]}" "PNG24:$resources/splash.png"
 
-echo "rendered: icons/hicolor/*/apps/org.example.Plenwick.png, $resources/{icon-32,icon-48,icon-256,splash}.png"
+echo "rendered: icons/hicolor/*/apps/org.example.plenwick.png, $resources/{icon-32,icon-48,icon-256,splash}.png"

@@ -68,7 +68,7 @@ int runApplication(int argc, char *argv[])
     initResources();
     QApplication::setApplicationName(applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(PLENWICK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("org.example.Plenwick"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.plenwick"));
     QApplication::setWindowIcon(applicationIcon());
     useDesignFont();
 
