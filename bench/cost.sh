@@ -21,11 +21,11 @@
 # the target is missed. Ends with status 1 on any error; everything started here (Xvfb,
 # openbox, the program, top, the sleepers) is ended however the script ends.
 
-# shellcheck disable=SC2034  # the E2E_ settings are read by lib.sh
+# shellcheck disable=SC2034  # the E2E_ settings are read by xdisplay.sh
 E2E_NAME=cost
 E2E_ARTIFACT_DIR=${E2E_ARTIFACT_DIR:-${TMPDIR:-/tmp}} # where a failure leaves its screenshot
-# shellcheck source-path=SCRIPTDIR source=../tests/e2e/lib.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/lib.sh"
+# shellcheck source-path=SCRIPTDIR source=xdisplay.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xdisplay.sh"
 
 TICKS=${COST_TICKS:-20}
 SLEEPER_COUNT=${COST_SLEEPERS:-1000}
@@ -64,7 +64,7 @@ stop_sleepers()
         wait "${mine[@]}" 2>/dev/null || true
     fi
     SLEEPERS=()
-    # The watchdog of lib.sh no longer needs to know them.
+    # The watchdog of xdisplay.sh no longer needs to know them.
     printf '%s\n' "${E2E_PIDS[@]}" >"$E2E_TMP/pids"
 }
 
@@ -79,7 +79,7 @@ cost_cleanup()
 }
 trap cost_cleanup EXIT
 
-# Starts N sleeping processes, recording their ids (also for the watchdog of lib.sh, which
+# Starts N sleeping processes, recording their ids (also for the watchdog of xdisplay.sh, which
 # ends them should this script be killed outright).
 start_sleepers()
 {
@@ -191,7 +191,7 @@ measure()
 # ---- Run --------------------------------------------------------------------------------
 
 if [[ -n ${DISPLAY:-} ]]; then
-    # shellcheck disable=SC2034  # read by lib.sh
+    # shellcheck disable=SC2034  # read by xdisplay.sh
     E2E_DISPLAY=$DISPLAY # use the display we are on
 else
     e2e_start_display

@@ -193,7 +193,9 @@ def run_headless(program, screenshot):
         session.wait(lambda: session.program_windows() == [main], "the splash to go")
         session.screenshot(screenshot)
         session.key(main, "ctrl+x")
-        session.end()
+        status = session.end()
+        if status:
+            raise Failure("the program ended with status %d" % status)
         print(screenshot)
     finally:
         session.close()

@@ -48,7 +48,8 @@ def button(session, main, index):
 
 
 def exit_cleanly(session, main):
-    session.key(main, "ctrl+x")
+    session.activate(main)
+    session.type_keys("ctrl+x")
     check(session.end() == 0, "the program did not end cleanly")
 
 
@@ -146,7 +147,8 @@ def case_save_failure(session, program):
     # A folder where the settings file should be: every save fails.
     os.makedirs(os.path.join(session.config, "Plenwick", "Plenwick.ini"))
     main = start(session, program)
-    session.key(main, "ctrl+x")
+    session.activate(main)
+    session.type_keys("ctrl+x")
     box = session.wait(lambda: [w for w in session.program_windows() if w != main],
                        "a message about the failed save")[0]
     session.activate(box)
@@ -198,7 +200,6 @@ def case_screen_reader(session, program):
     heard = session.run("/usr/bin/python3", "-c", ATSPI)
     for text in ("bytes   (", "Magnification 4x", "Process ID", "Work Directory", "lit"):
         check(text in heard, "a screen reader does not hear %r" % text)
-    session.activate(main)
     exit_cleanly(session, main)
 
 

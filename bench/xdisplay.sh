@@ -1,19 +1,15 @@
-# shellcheck shell=bash disable=SC2034  # the E2E_ variables are read by the test scripts
-# Helpers for end-to-end tests: the real program on a virtual X display (Xvfb) with a
-# real window manager (openbox), driven by xdotool and looked at with xwininfo/import.
+# shellcheck shell=bash disable=SC2034  # the E2E_ variables are read by the scripts
+# The cost benchmark's display: the real program on a virtual X display (Xvfb) with a
+# real window manager (openbox), driven by xdotool. (The end-to-end tests and `make run`
+# use tools/xsession.py instead; this shell version lets bench/cost.sh time the program
+# and top side by side from one script.)
 #
-# A test script is run by ctest as `bash tests/e2e/test_NAME.sh <path-to-plenwick>` with
-# E2E_LIB pointing at this file, and starts like this:
-#
-#     source "${E2E_LIB:-$(dirname "$0")/lib.sh}"
-#     program=$1
+#     source "$(dirname "$0")/xdisplay.sh"
 #     e2e_start_display
 #     e2e_start_program "$program"          # sets E2E_PID, no $(...) around it
 #     win=$(e2e_wait_window '^Plenwick$')
-#     read -r x y w h < <(e2e_window_geometry "$win")
 #     e2e_key "$win" ctrl+x
 #     e2e_wait_exit "$E2E_PID" 20 || e2e_fail "the program did not end"
-#     [[ $E2E_EXIT_STATUS == 0 ]] || e2e_fail "exit status $E2E_EXIT_STATUS"
 #
 # Sourcing this file turns on `set -euo pipefail`, makes a private temporary folder
 # ($E2E_TMP) and installs an EXIT trap that ends every process started here (program,
