@@ -349,7 +349,7 @@ void frmMain::Form_QueryUnload()
         return;
     m_queryUnloadDone = true;
 
-    // 1. Window positions, while the windows still stand as the user left them.
+    // Window positions first, while the windows still stand as the user left them.
     frmData *dataForm = m_data.loaded();
     frmAbout *about = m_about.loaded();
     frmPreferences *prefs = m_preferences.loaded();
@@ -361,7 +361,7 @@ void frmMain::Form_QueryUnload()
     };
     saveWindowPositions(m_services.settings, placements);
 
-    // 2. Preferences, as the preferences window holds them (loading it if the user
+    // Then the preferences, as the preferences window holds them (loading it if the user
     // closed it: it then holds what its own close stored).
     frmPreferences *p = preferences();
     PreferencesValues values;
@@ -646,29 +646,30 @@ void frmMain::Form_Resize()
     in.magnification = magnification();
     in.viewportBorder = PicScroll->frameWidth();
 
-    // 1. Not below 68 pixels of inner height (a minimized window has none).
+    // Nothing is laid out below 68 pixels of inner height (a minimized window has none).
     const MainLayout layout = computeMainLayout(in);
     if (!layout.runs)
         return;
     m_layout = layout;
 
-    // 2-6. Viewport and chart picture, erased.
+    // The viewport fills the window; the chart picture, erased, is as tall as the
+    // viewport and as wide as the window times the magnification.
     PicScroll->resize(layout.picScrollWidthPx, layout.picScrollHeightPx);
     m_viewport->setGeometry(PicScroll->contentsRect());
     Picture1->resize(layout.picture1WidthPx, layout.picture1HeightPx);
     Picture1->cls();
 
-    // 7, 8. Scroll bar under the viewport.
+    // The scroll bar lies under the viewport, as wide as it.
     HScroll1->setVisible(layout.scrollVisible);
     HScroll1->setGeometry(pixels(layout.scrollLeft), pixels(layout.scrollTop),
                           pixels(layout.scrollWidth), HScroll1->height());
 
-    // 9. Buttons.
+    // The buttons keep their size, 85 pixels apart, 30 pixels above the bottom.
     QPushButton *buttons[] = {Command1, Command2, cmdGet, Command4, Command5, Command6};
     for (std::size_t i = 0; i < 6; ++i)
         buttons[i]->move(pixels(layout.buttonLeft[i]), pixels(layout.buttonTop));
 
-    // 10. Bar outline.
+    // The bar's outline, from which the slices and the scale are placed.
     for (int i = 0; i < 9; ++i) {
         if (LineControl *edge = chartControls.barOutline.find(i)) {
             const LinePoints &p = layout.barOutline[static_cast<std::size_t>(i)];
@@ -679,20 +680,20 @@ void frmMain::Form_Resize()
         }
     }
 
-    // 11. The scale under the bar.
+    // The scale under the bar.
     const LinePoints &front = layout.barOutline[0];
     const auto totalMb = static_cast<float>(static_cast<double>(m_totalPhysical) / 1048576.0);
     if (const auto major = ChartPlotter::majorStepFor(totalMb, in.magnification))
         m_plotter->Graduate(front.x1, front.y1 + 6, front.x2, front.y2 + 6, 0, totalMb, 4, *major);
 
-    // 12. Back to the left end (a scrolled chart re-plots from the change here).
+    // Back to the left end (a scrolled chart re-plots from the change here).
     setPicture1Left(0);
     HScroll1->setValue(0);
 
-    // 13. The scroll range reaches the chart's right end.
+    // The scroll range reaches the chart's right end.
     HScroll1->setMaximum(layout.scrollMax);
 
-    // 14. Re-plot.
+    // A fresh scan draws the chart anew on the erased picture.
     mnuRefresh_Click();
     Picture1->update();
 }
