@@ -22,9 +22,6 @@ namespace {
 constexpr double kClientWidth = 3810;
 constexpr double kClientHeight = 2850;
 
-constexpr VbColor kLinkAtRest = kBlack;
-constexpr VbColor kLinkHighlighted = 16711680; // pure blue
-
 QPoint pixelPoint(double left, double top)
 {
     const TwipsPerPixel f = screenTwipsPerPixel();
@@ -87,8 +84,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
         u"The maker's web site; a click opens it while hyperlinks are active"_s);
     Label8->setMouseTracking(true);
     Label8->installEventFilter(this);
-    setLinkColor(kLinkAtRest);
-    setLinkUnderline(false);
+    showLink(false);
 
     Label7 = makeAutoSizedLabel(this, u"Label7"_s, u"Version 1.0"_s, 1440, 720);
 
@@ -120,25 +116,17 @@ void frmAbout::formLoad()
 
 void frmAbout::Form_MouseMove()
 {
-    setLinkUnderline(false);
-    setLinkColor(kLinkAtRest);
+    showLink(false);
 }
 
 void frmAbout::Label8_MouseMove()
 {
-    if (hyperlinksActive()) {
-        setLinkColor(kLinkHighlighted);
-        setLinkUnderline(true);
-    } else {
-        setLinkColor(kLinkAtRest);
-        setLinkUnderline(false);
-    }
+    showLink(hyperlinksActive());
 }
 
-void frmAbout::Label8_MouseDown(Qt::MouseButton button)
+void frmAbout::Label8_MouseDown()
 {
     // Any button opens the link; which one is not looked at.
-    Q_UNUSED(button);
     if (hyperlinksActive())
         OpenHyperlink(Label8->text());
 }
@@ -154,36 +142,21 @@ void frmAbout::OpenHyperlink(const QString &target)
     m_shell.open(target);
 }
 
-VbColor frmAbout::linkColor() const
-{
-    const QColor c = Label8->palette().color(QPalette::WindowText);
-    return rgb(c.red(), c.green(), c.blue());
-}
-
-bool frmAbout::linkUnderlined() const
-{
-    return Label8->font().underline();
-}
-
 bool frmAbout::hyperlinksActive() const
 {
     return Check13->isChecked();
 }
 
-void frmAbout::setLinkColor(VbColor color)
+void frmAbout::showLink(bool highlighted)
 {
-    QPalette palette = Label8->palette();
-    palette.setColor(QPalette::WindowText, toQColor(color));
-    Label8->setPalette(palette);
-}
-
-void frmAbout::setLinkUnderline(bool on)
-{
+    QPalette linkPalette = Label8->palette();
+    linkPalette.setColor(QPalette::WindowText, highlighted ? QColor(0, 0, 255) : QColor(Qt::black));
+    Label8->setPalette(linkPalette);
     QFont font = Label8->font();
-    if (font.underline() == on)
-        return;
-    font.setUnderline(on);
-    Label8->setFont(font);
+    if (font.underline() != highlighted) {
+        font.setUnderline(highlighted);
+        Label8->setFont(font);
+    }
 }
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)
@@ -201,7 +174,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton)
             m_linkPressed = true;
-        Label8_MouseDown(mouse->button());
+        Label8_MouseDown();
         return true;
     }
     case QEvent::MouseButtonRelease: {

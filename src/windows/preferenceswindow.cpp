@@ -148,7 +148,6 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Shape1->setObjectName(u"Shape1"_s);
     Shape1->setAccessibleName(u"Refresh indicator"_s);
     Shape1->setGeometry(twipsToPixels(2040, 360, 135, 135));
-    Shape1->setFillColor(kLampLit);
 
     Label3 = makeLabel(Frame2, u"Label3"_s, u"Refresh"_s);
     QFont smallFont(u"Arial"_s);
@@ -156,6 +155,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Label3->setFont(smallFont);
     Label3->move(twipsToPixels(1860, 200, 0, 0).topLeft());
     Label3->adjustSize();
+    showLamp(true);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
@@ -253,7 +253,8 @@ void frmPreferences::closeEvent(QCloseEvent *event)
 
 void frmPreferences::sliZoom_Change()
 {
-    lblZoom->setText(u"Magnification %1x"_s.arg(sliZoom->value()));
+    const QString caption = u"Magnification %1x"_s.arg(sliZoom->value());
+    lblZoom->setText(caption);
     fitZoomLabel();
     m_main.forceResize();
 }
@@ -311,17 +312,21 @@ void frmPreferences::txtRefresh2_Change()
 
 void frmPreferences::Timer1_Timer()
 {
-    Shape1->setFillColor(kLampDim);
-    Label3->setEnabled(false);
+    showLamp(false);
     Timer1->stop();
 }
 
 void frmPreferences::lightIndicator()
 {
-    Shape1->setFillColor(kLampLit);
+    showLamp(true);
     // Started afresh, so the lamp stays lit for the whole half second after each tick.
     Timer1->start();
-    Label3->setEnabled(true);
+}
+
+void frmPreferences::showLamp(bool lit)
+{
+    Shape1->setFillColor(lit ? kLampLit : kLampDim);
+    Label3->setEnabled(lit);
 }
 
 void frmPreferences::setOptionValue(int which, bool value)
@@ -389,20 +394,22 @@ int frmPreferences::magnification() const
     return sliZoom->value();
 }
 
-bool frmPreferences::optionSelected(int which) const
+void frmPreferences::setMagnification(int n)
 {
-    const QRadioButton *button = option(which);
-    return button && button->isChecked();
+    sliZoom->setValue(n);
 }
 
-QString frmPreferences::secondsText() const
+PreferencesValues frmPreferences::values() const
 {
-    return txtRefresh1->text();
-}
-
-QString frmPreferences::minutesText() const
-{
-    return txtRefresh2->text();
+    PreferencesValues v;
+    v.zoom = sliZoom->value();
+    v.optRefresh1 = optRefresh1->isChecked();
+    v.optRefresh2 = optRefresh2->isChecked();
+    v.optRefresh3 = optRefresh3->isChecked();
+    v.refreshInterval1 = txtRefresh1->text();
+    v.refreshInterval2 = txtRefresh2->text();
+    v.activeHyperlink = false;
+    return v;
 }
 
 } // namespace plenwick
