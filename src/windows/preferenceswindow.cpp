@@ -58,6 +58,18 @@ QRadioButton *makeOption(QWidget *parent, const QString &name, const QString &te
     return button;
 }
 
+// The interval text stored under `key`. A text that reads as no number (a hand-edited
+// store) counts as absent: the box gets the key's default, not the "1" that selecting
+// its option has just put there, which would scan at the heaviest rate. An empty text
+// was stored by a user who emptied the box, and stays empty.
+QString storedInterval(const SettingsStore &store, const QString &key, const QString &fallback)
+{
+    const QString text = readText(store, keys::Preferences, key, fallback);
+    if (text.isEmpty() || refreshIntervalMilliseconds(text, kMillisecondsPerSecond))
+        return text;
+    return fallback;
+}
+
 QLineEdit *makeBox(QWidget *parent, const QString &name, const QString &accessibleName)
 {
     auto *box = new QLineEdit(parent);
@@ -217,10 +229,10 @@ void frmPreferences::formLoad()
     if (!self)
         return;
 
-    txtRefresh1->setText(readText(m_store, keys::Preferences, keys::RefreshInterval1, u"5"_s));
+    txtRefresh1->setText(storedInterval(m_store, keys::RefreshInterval1, u"5"_s));
     if (!self)
         return;
-    txtRefresh2->setText(readText(m_store, keys::Preferences, keys::RefreshInterval2, u"1"_s));
+    txtRefresh2->setText(storedInterval(m_store, keys::RefreshInterval2, u"1"_s));
 }
 
 void frmPreferences::formQueryUnload()

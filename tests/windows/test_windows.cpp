@@ -114,6 +114,8 @@ private slots:
                  u"Zoom=3|resize 1000! 1000! 5000!|010 5 1"_s,
                  u"OptRefresh2=False||000 5 1"_s,
                  u"OptRefresh1=True OptRefresh3=1|0! 1000! 1000! 60000! 60000!|001 5 1"_s,
+                 u"RefreshInterval1=abc|1000! 1000! 5000!|010 5 1"_s,
+                 u"OptRefresh2=0 OptRefresh3=True RefreshInterval2=-2|60000! 60000!|001 5 1"_s,
                  u"OptRefresh1=True OptRefresh2=False RefreshInterval1=|0!|100  1"_s,
              }) {
             init();
