@@ -6,6 +6,7 @@
 #include "platform/toolkit/windowgeometry.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QIcon>
@@ -21,6 +22,40 @@ namespace {
 // The window's client area, in twips.
 constexpr double kClientWidth = 3810;
 constexpr double kClientHeight = 2850;
+
+// Relative luminance of a colour and the contrast ratio of two, as the accessibility
+// guidelines define them; text needs a ratio of 4.5 to read well.
+double luminance(const QColor &c)
+{
+    auto linear = [](float v) {
+        return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The first of `choices` that reads well on `background`, else the one that reads best.
+QColor readableOn(const QColor &background, std::initializer_list<QColor> choices)
+{
+    QColor best;
+    double bestRatio = 0;
+    for (const QColor &c : choices) {
+        const double ratio = contrast(c, background);
+        if (ratio >= 4.5)
+            return c;
+        if (ratio > bestRatio) {
+            best = c;
+            bestRatio = ratio;
+        }
+    }
+    return best;
+}
 
 QPoint pixelPoint(double left, double top)
 {
@@ -149,14 +184,34 @@ bool frmAbout::hyperlinksActive() const
 
 void frmAbout::showLink(bool highlighted)
 {
+    m_linkHighlighted = highlighted;
+    // Black at rest and pure blue when lit, as long as the window's background is light
+    // enough to read them; on a dark one, a light text at rest and a light blue when lit.
+    const QColor background = palette().color(QPalette::Window);
+    const QColor colour =
+        highlighted
+            ? readableOn(background,
+                         {QColor(0, 0, 255), QColor(0x80, 0xb0, 0xff), QColor(0xc0, 0xd8, 0xff)})
+            : readableOn(background, {QColor(Qt::black), palette().color(QPalette::WindowText),
+                                      QColor(Qt::white)});
     QPalette linkPalette = Label8->palette();
-    linkPalette.setColor(QPalette::WindowText, highlighted ? QColor(0, 0, 255) : QColor(Qt::black));
+    linkPalette.setColor(QPalette::WindowText, colour);
     Label8->setPalette(linkPalette);
     QFont font = Label8->font();
     if (font.underline() != highlighted) {
         font.setUnderline(highlighted);
         Label8->setFont(font);
     }
+}
+
+void frmAbout::changeEvent(QEvent *event)
+{
+    // A new palette may bring a background on which the link's colour no longer reads.
+    const bool newPalette =
+        event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+    if (newPalette && Label8)
+        showLink(m_linkHighlighted);
+    QWidget::changeEvent(event);
 }
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)

@@ -39,6 +39,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     // The pointer moves over the window's own background: the link goes back to rest.
@@ -54,7 +55,8 @@ private:
     // once; nothing is reported, whatever the outcome.
     void OpenHyperlink(const QString &target);
 
-    // Shows the link at rest (black, plain) or highlighted (blue, underlined).
+    // Shows the link at rest (plain) or highlighted (underlined), in a colour that reads
+    // on the window's background.
     void showLink(bool highlighted);
 
     QCheckBox *Check13 = nullptr; // "Hyperlinks active"
@@ -66,6 +68,7 @@ private:
 
     DesktopShell &m_shell;
     WindowGeometry *m_geometry = nullptr;
+    bool m_linkHighlighted = false;
     // A left button went down on the link and has not come up yet.
     bool m_linkPressed = false;
 };

@@ -230,8 +230,12 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     Picture2 = new QWidget(m_inside);
     Picture2->setObjectName(u"Picture2"_s);
     Picture2->setGeometry(pixelRect(kPageRect));
+    // The page is white on every desktop, so its labels draw black text on it, whatever
+    // the palette gives the rest of the program.
     QPalette page = Picture2->palette();
     page.setColor(QPalette::Window, Qt::white);
+    page.setColor(QPalette::WindowText, Qt::black);
+    page.setColor(QPalette::Text, Qt::black);
     Picture2->setPalette(page);
     Picture2->setAutoFillBackground(true);
     Picture2->setAccessibleName(u"Help page contents"_s);

@@ -15,7 +15,8 @@ namespace plenwick {
 // The help window: one tall page with pictures of the program's main, preferences
 // and data windows, a paragraph above each and captions laid over their parts,
 // scrolled through a fixed viewport by a vertical scroll bar. Measures are twips; the
-// scroll bar's values are twips of the page.
+// scroll bar's values are twips of the page. The page is white whatever the desktop's
+// colours, and its text is dark on it.
 class frmHelp : public QWidget {
     Q_OBJECT
 public:

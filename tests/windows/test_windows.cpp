@@ -7,6 +7,7 @@
 #include "windows/mainwindowlink.h"
 #include "windows/preferenceswindow.h"
 
+#include <cmath>
 #include <memory>
 #include <QApplication>
 #include <QCheckBox>
@@ -55,6 +56,7 @@ private:
     MemorySettingsStore m_store;
     FakeMain m_main;
     std::unique_ptr<QWidget> m_window;
+    const QPalette m_palette = QApplication::palette();
 
     template <class T = QWidget> T *find(const QString &n) { return m_window->findChild<T *>(n); }
     QLineEdit *box(int row) { return find<QLineEdit>(u"txtRefresh%1"_s.arg(row - 1)); }
@@ -100,6 +102,7 @@ private slots:
     void init()
     {
         m_window.reset();
+        QApplication::setPalette(m_palette);
         m_store.clear();
         m_main.log.clear();
     }
@@ -223,6 +226,35 @@ private slots:
         bar->setSliderDown(true);
         bar->setSliderPosition(3000);
         QVERIFY(bar->value() != 3000 && pageAt(3000));
+    }
+
+    void readableOnADarkDesktop()
+    {
+        QApplication::setPalette(QPalette(QColor(0x35, 0x35, 0x35)));
+        // Relative luminance as the accessibility guidelines define it (with a plain gamma).
+        auto lum = [](const QColor &c) {
+            return 0.2126 * std::pow(c.redF(), 2.2) + 0.7152 * std::pow(c.greenF(), 2.2) +
+                   0.0722 * std::pow(c.blueF(), 2.2) + 0.05;
+        };
+        for (int window = 0; window < 4; ++window) {
+            if (window < 2)
+                window ? void(help()) : void(preferences());
+            else if (about(window == 3) && window == 3)
+                pointerOver(u"Label8"_s); // the link lit
+            for (const QWidget *w : m_window->findChildren<QWidget *>()) {
+                if (w->property("text").toString().isEmpty() &&
+                    w->property("title").toString().isEmpty())
+                    continue;
+                const QWidget *ground = w; // what the text is drawn on
+                while (!ground->autoFillBackground() && !ground->isWindow())
+                    ground = ground->parentWidget();
+                const QColor text = w->palette().color(QPalette::Active, w->foregroundRole());
+                const QColor back =
+                    ground->palette().color(QPalette::Active, ground->backgroundRole());
+                QVERIFY2(std::max(lum(text), lum(back)) / std::min(lum(text), lum(back)) >= 4.5,
+                         qPrintable(w->objectName()));
+            }
+        }
     }
 };
 
