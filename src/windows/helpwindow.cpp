@@ -313,7 +313,7 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
     const QSize size = image->size();
     QPixmap pixmap;
     if (m_pictures)
-        pixmap = m_pictures(which, size);
+        pixmap = m_pictures(which, size, devicePixelRatioF());
     if (pixmap.isNull()) {
         pixmap = helpPicturePlaceholder(which, size, devicePixelRatioF());
     } else if (pixmap.deviceIndependentSize().toSize() != size) {

@@ -1,5 +1,6 @@
 // The preferences, about and help windows, driven through their controls as a user
-// would.
+// would. This program also runs with a scale factor of 2, as on a dense screen.
+#include "app/helppicturemaker.h"
 #include "platform/toolkit/desktopshell.h"
 #include "support/memorysettingsstore.h"
 #include "windows/aboutwindow.h"
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -254,6 +256,26 @@ private slots:
                 QVERIFY2(std::max(lum(text), lum(back)) / std::min(lum(text), lum(back)) >= 4.5,
                          qPrintable(w->objectName()));
             }
+        }
+    }
+
+    void helpPicturesAtTheScreenDensity()
+    {
+        help(makeHelpPictureProvider());
+        const qreal ratio = m_window->devicePixelRatioF();
+        for (const QString &name : {u"Image3"_s, u"Image1"_s, u"Image2"_s}) {
+            const auto *image = find<QLabel>(name);
+            const QImage shown = image->pixmap().toImage();
+            QCOMPARE(shown.devicePixelRatio(), ratio);
+            QCOMPARE(shown.size(), image->size() * ratio);
+            if (name == u"Image1"_s)
+                continue; // the preferences window is not of its frame's shape
+            // The window's contents reach into the bottom right quarter of the frame.
+            QSet<QRgb> colours;
+            for (int y = shown.height() / 2; y < shown.height(); ++y)
+                for (int x = shown.width() / 2; x < shown.width(); ++x)
+                    colours.insert(shown.pixel(x, y));
+            QVERIFY2(colours.size() >= 8, qPrintable(name));
         }
     }
 };
