@@ -7,6 +7,7 @@
 #include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/twips.h"
 
+#include <QApplication>
 #include <QMap>
 #include <QPainter>
 #include <QPair>
@@ -115,6 +116,32 @@ constexpr int kCaptionHeight = 20;
 // The face of the pictured windows' frames.
 const QColor kPictureFace(212, 208, 200);
 
+// The pictured windows are built and drawn under a light palette whatever the
+// desktop's, since the help page's captions lie on the pictures in dark text. Parts of
+// those windows read the application's palette itself, so that is the one swapped: for
+// the making of one picture, and only when the desktop's is dark.
+class LightPalette {
+public:
+    LightPalette()
+        : m_saved(QApplication::palette()),
+          m_swapped(m_saved.color(QPalette::Window).lightness() < 160)
+    {
+        if (m_swapped)
+            QApplication::setPalette(QPalette(kPictureFace));
+    }
+    ~LightPalette()
+    {
+        if (m_swapped)
+            QApplication::setPalette(m_saved);
+    }
+    LightPalette(const LightPalette &) = delete;
+    LightPalette &operator=(const LightPalette &) = delete;
+
+private:
+    QPalette m_saved;
+    bool m_swapped;
+};
+
 // A pixmap of `size` logical pixels drawn at `ratio` device pixels per logical pixel.
 QPixmap densePixmap(QSize size, qreal ratio)
 {
@@ -176,6 +203,7 @@ QPixmap fitted(const QPixmap &picture, QSize size, qreal ratio)
 HelpPictureProvider makeHelpPictureProvider()
 {
     return [](HelpPicture which, QSize size, qreal ratio) -> QPixmap {
+        const LightPalette light;
         SampleProcesses processes;
         SampleSettings settings;
         NullDesktopShell shell;
