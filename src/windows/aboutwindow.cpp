@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -212,6 +213,15 @@ void frmAbout::changeEvent(QEvent *event)
     if (newPalette && Label8)
         showLink(m_linkHighlighted);
     QWidget::changeEvent(event);
+}
+
+void frmAbout::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)

@@ -4,6 +4,7 @@
 
 class QCheckBox;
 class QCloseEvent;
+class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 
@@ -39,6 +40,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
@@ -324,6 +325,15 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
         pixmap.setDevicePixelRatio(ratio);
     }
     image->setPixmap(pixmap);
+}
+
+void frmHelp::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void frmHelp::closeEvent(QCloseEvent *event)

@@ -7,6 +7,7 @@
 
 class QCloseEvent;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QScrollBar;
 
@@ -33,6 +34,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The scroll value changed (arrow, trough, keyboard, end of a drag): moves the page.

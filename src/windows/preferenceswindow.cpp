@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -261,6 +262,15 @@ void frmPreferences::closeEvent(QCloseEvent *event)
     m_unloaded = true;
     Timer1->stop();
     emit unloaded();
+}
+
+void frmPreferences::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is the close box's key: the same close, with its saving.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void frmPreferences::sliZoom_Change()

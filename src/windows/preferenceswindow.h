@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QCloseEvent;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -31,8 +32,8 @@ class WindowGeometry;
 // (see setOptionValue).
 //
 // The constructor builds the window in its design state only; formLoad() applies the
-// stored settings. Closing saves them and destroys the window (it announces that with
-// unloaded()).
+// stored settings. Closing (close box or Escape) saves them and destroys the window (it
+// announces that with unloaded()).
 class frmPreferences : public QWidget {
     Q_OBJECT
 public:
@@ -61,6 +62,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Close-time saving: the "Preferences" keys, the window position, the

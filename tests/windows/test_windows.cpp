@@ -176,7 +176,7 @@ private slots:
         box(3)->setText(u"abc"_s);
         // The magnification menu is brought in line only by the close.
         QSignalSpy unloaded(w.data(), &frmPreferences::unloaded);
-        w->close();
+        QTest::keyClick(box(2), Qt::Key_Escape); // as the close box does
         QCOMPARE(unloaded.count(), 1);
         w->close(); // a second request before the window is gone saves nothing more
         QCOMPARE(m_main.log, u" resize resize 60000! check3"_s);
@@ -211,6 +211,9 @@ private slots:
             QTest::mouseClick(link, lit ? Qt::RightButton : Qt::LeftButton);
             QCOMPARE(m_main.log, active ? u" open"_s : QString());
         }
+        QPointer<QWidget> alive = m_window.release();
+        QTest::keyClick(alive, Qt::Key_Escape); // closes as the close box does
+        QTRY_VERIFY(alive.isNull());
     }
 
     void helpScrolling()
@@ -228,6 +231,9 @@ private slots:
         bar->setSliderDown(true);
         bar->setSliderPosition(3000);
         QVERIFY(bar->value() != 3000 && pageAt(3000));
+        QPointer<QWidget> alive = m_window.release();
+        QTest::keyClick(bar, Qt::Key_Escape);
+        QTRY_VERIFY(alive.isNull());
     }
 
     void readableOnADarkDesktop()
