@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -227,6 +228,10 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     m_inside = new QWidget(Picture1);
     m_inside->setObjectName(u"Picture1Inside"_s);
     m_inside->setGeometry(Picture1->contentsRect());
+    // Nothing on the page takes the mouse: the pointer's events, the wheel's above all,
+    // go to the viewport.
+    m_inside->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Picture1->installEventFilter(this);
 
     Picture2 = new QWidget(m_inside);
     Picture2->setObjectName(u"Picture2"_s);
@@ -334,6 +339,16 @@ void frmHelp::keyPressEvent(QKeyEvent *event)
         close();
     else
         QWidget::keyPressEvent(event);
+}
+
+bool frmHelp::eventFilter(QObject *watched, QEvent *event)
+{
+    // A wheel turn over the page scrolls it as the same turn over the scroll bar would.
+    if (watched == Picture1 && event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(VScroll1, event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmHelp::closeEvent(QCloseEvent *event)

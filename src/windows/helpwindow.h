@@ -15,9 +15,9 @@ namespace plenwick {
 
 // The help window: one tall page with pictures of the program's main, preferences
 // and data windows, a paragraph above each and captions laid over their parts,
-// scrolled through a fixed viewport by a vertical scroll bar. Measures are twips; the
-// scroll bar's values are twips of the page. The page is white whatever the desktop's
-// colours, and its text is dark on it.
+// scrolled through a fixed viewport by a vertical scroll bar (or the mouse wheel over
+// the page). Measures are twips; the scroll bar's values are twips of the page. The
+// page is white whatever the desktop's colours, and its text is dark on it.
 class frmHelp : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +35,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The scroll value changed (arrow, trough, keyboard, end of a drag): moves the page.

@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
@@ -225,6 +226,11 @@ private slots:
                 bar->pageStep() == 100);
         bar->setValue(1234);
         QVERIFY(pageAt(1234));
+        // A wheel turn goes to the widget under the pointer, here over the page.
+        QWheelEvent turn({50, 50}, {100, 100}, {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                         false);
+        QCoreApplication::sendEvent(m_window->childAt(100, 100), &turn);
+        QVERIFY(bar->value() > 1234 && pageAt(bar->value()));
         // Without tracking the value stays put while the thumb is dragged: the drag alone
         // moves the page.
         bar->setTracking(false);
