@@ -159,7 +159,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     // The refresh lamp.
     Shape1 = new LampWidget(Frame2);
     Shape1->setObjectName(u"Shape1"_s);
-    Shape1->setAccessibleName(u"Refresh indicator"_s);
+    Shape1->setAccessibleName(u"Refresh lamp"_s);
     Shape1->setGeometry(twipsToPixels(2040, 360, 135, 135));
 
     Label3 = makeLabel(Frame2, u"Label3"_s, u"Refresh"_s);
@@ -277,6 +277,7 @@ void frmPreferences::sliZoom_Change()
 {
     const QString caption = u"Magnification %1x"_s.arg(sliZoom->value());
     lblZoom->setText(caption);
+    lblZoom->setAccessibleName(caption);
     fitZoomLabel();
     m_main.forceResize();
 }
@@ -348,6 +349,8 @@ void frmPreferences::lightIndicator()
 void frmPreferences::showLamp(bool lit)
 {
     Shape1->setFillColor(lit ? kLampLit : kLampDim);
+    // A screen reader cannot see the colour: the lamp says whether it is lit.
+    Shape1->setAccessibleDescription(lit ? u"lit"_s : u"dim"_s);
     Label3->setEnabled(lit);
 }
 
