@@ -1,12 +1,13 @@
 #include "helppicturemaker.h"
 
 #include "mainwindow.h"
-#include "platform/toolkit/desktopshell.h"
 #include "platform/os/processsource.h"
 #include "platform/settings/settingsstore.h"
+#include "platform/toolkit/desktopshell.h"
 #include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/twips.h"
 
+#include <QApplication>
 #include <QMap>
 #include <QPainter>
 #include <QPair>
@@ -112,46 +113,88 @@ private:
 
 constexpr int kCaptionHeight = 20;
 
-// A window's picture as a screen shows it: its caption bar above its contents.
-QPixmap framed(QWidget *window, bool withSizeButtons)
+// The face of the pictured windows' frames.
+const QColor kPictureFace(212, 208, 200);
+
+// The pictured windows are built and drawn under a light palette whatever the
+// desktop's, since the help page's captions lie on the pictures in dark text. Parts of
+// those windows read the application's palette itself, so that is the one swapped: for
+// the making of one picture, and only when the desktop's is dark.
+class LightPalette {
+public:
+    LightPalette()
+        : m_saved(QApplication::palette()),
+          m_swapped(m_saved.color(QPalette::Window).lightness() < 160)
+    {
+        if (m_swapped)
+            QApplication::setPalette(QPalette(kPictureFace));
+    }
+    ~LightPalette()
+    {
+        if (m_swapped)
+            QApplication::setPalette(m_saved);
+    }
+    LightPalette(const LightPalette &) = delete;
+    LightPalette &operator=(const LightPalette &) = delete;
+
+private:
+    QPalette m_saved;
+    bool m_swapped;
+};
+
+// A pixmap of `size` logical pixels drawn at `ratio` device pixels per logical pixel.
+QPixmap densePixmap(QSize size, qreal ratio)
 {
-    const QPixmap inside = window->grab();
-    QPixmap out(inside.width() + 2, inside.height() + kCaptionHeight + 1);
-    out.fill(QColor(212, 208, 200));
+    QPixmap pixmap(QSizeF(QSizeF(size) * ratio).toSize());
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+// A window's picture as a screen shows it: its caption bar above its contents. All
+// measures are logical pixels; the drawing is at `ratio`.
+QPixmap framed(QWidget *window, bool withSizeButtons, qreal ratio)
+{
+    QPixmap inside = densePixmap(window->size(), ratio);
+    inside.fill(kPictureFace);
+    window->render(&inside);
+    QPixmap out = densePixmap(window->size() + QSize(2, kCaptionHeight + 1), ratio);
+    const QRect all(QPoint(0, 0), window->size() + QSize(2, kCaptionHeight + 1));
+    out.fill(kPictureFace);
     QPainter p(&out);
-    QLinearGradient bar(0, 0, out.width(), 0);
+    QLinearGradient bar(0, 0, all.width(), 0);
     bar.setColorAt(0, QColor(10, 36, 106));
     bar.setColorAt(1, QColor(166, 202, 240));
-    p.fillRect(QRect(1, 1, out.width() - 2, kCaptionHeight - 2), bar);
+    p.fillRect(QRect(1, 1, all.width() - 2, kCaptionHeight - 2), bar);
     p.setPen(Qt::white);
     QFont font = p.font();
     font.setBold(true);
     font.setPixelSize(11);
     p.setFont(font);
-    p.drawText(QRect(6, 1, out.width() - 60, kCaptionHeight - 2), Qt::AlignVCenter,
+    p.drawText(QRect(6, 1, all.width() - 60, kCaptionHeight - 2), Qt::AlignVCenter,
                window->windowTitle());
     const int buttons = withSizeButtons ? 3 : 1;
     for (int i = 0; i < buttons; ++i) {
-        const QRect box(out.width() - 18 * (i + 1), 3, 16, 14);
-        p.fillRect(box, QColor(212, 208, 200));
+        const QRect box(all.width() - 18 * (i + 1), 3, 16, 14);
+        p.fillRect(box, kPictureFace);
         p.setPen(Qt::black);
         p.drawRect(box.adjusted(0, 0, -1, -1));
     }
     p.drawPixmap(1, kCaptionHeight, inside);
     p.setPen(QColor(64, 64, 64));
-    p.drawRect(out.rect().adjusted(0, 0, -1, -1));
+    p.drawRect(all.adjusted(0, 0, -1, -1));
     return out;
 }
 
-// Fits a picture into `size` on a white ground, top-left aligned, keeping its shape.
-QPixmap fitted(const QPixmap &picture, QSize size)
+// Fits a picture into `size` logical pixels on a white ground, top-left aligned,
+// keeping its shape.
+QPixmap fitted(const QPixmap &picture, QSize size, qreal ratio)
 {
-    QPixmap out(size);
+    QPixmap out = densePixmap(size, ratio);
     out.fill(Qt::white);
     QPainter p(&out);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSize scaled = picture.size().scaled(size, Qt::KeepAspectRatio);
-    p.drawPixmap(QRect(QPoint(0, 0), scaled), picture);
+    const QSizeF scaled = picture.deviceIndependentSize().scaled(QSizeF(size), Qt::KeepAspectRatio);
+    p.drawPixmap(QRectF(QPointF(0, 0), scaled), picture, QRectF(picture.rect()));
     return out;
 }
 
@@ -159,7 +202,8 @@ QPixmap fitted(const QPixmap &picture, QSize size)
 
 HelpPictureProvider makeHelpPictureProvider()
 {
-    return [](HelpPicture which, QSize size) -> QPixmap {
+    return [](HelpPicture which, QSize size, qreal ratio) -> QPixmap {
+        const LightPalette light;
         SampleProcesses processes;
         SampleSettings settings;
         NullDesktopShell shell;
@@ -174,11 +218,11 @@ HelpPictureProvider makeHelpPictureProvider()
             main.geometryTwips().setWidth((size.width() - 2) * tx);
             main.geometryTwips().setHeight((size.height() - kCaptionHeight - 1) * ty);
             main.forceResize();
-            return fitted(framed(&main, true), size);
+            return fitted(framed(&main, true, ratio), size, ratio);
         }
         case HelpPicture::Preferences: {
             main.formLoad();
-            return fitted(framed(main.preferences(), false), size);
+            return fitted(framed(main.preferences(), false, ratio), size, ratio);
         }
         case HelpPicture::DataWindow: {
             main.formLoad();
@@ -186,7 +230,7 @@ HelpPictureProvider makeHelpPictureProvider()
             data->geometryTwips().setWidth((size.width() - 2) * tx);
             data->geometryTwips().setHeight((size.height() - kCaptionHeight - 1) * ty);
             data->Form_Resize();
-            return fitted(framed(data, false), size);
+            return fitted(framed(data, false, ratio), size, ratio);
         }
         }
         return {};

@@ -281,8 +281,8 @@ void frmMain::formLoad()
 
     // The stored magnification, into the slider that holds it and the menu.
     const int stored = readInteger(m_services.settings, keys::Preferences, keys::Zoom, 1);
-    preferences()->sliZoom->setValue(std::clamp(stored, 1, 4));
-    checkMagnificationItem(preferences()->sliZoom->value());
+    preferences()->setMagnification(std::clamp(stored, 1, 4));
+    checkMagnificationItem(preferences()->magnification());
 
     // Position and size; each size change lays the window out.
     restoreGeometry();
@@ -363,14 +363,7 @@ void frmMain::Form_QueryUnload()
 
     // Then the preferences, as the preferences window holds them (loading it if the user
     // closed it: it then holds what its own close stored).
-    frmPreferences *p = preferences();
-    PreferencesValues values;
-    values.zoom = p->sliZoom->value();
-    values.optRefresh1 = p->optRefresh1->isChecked();
-    values.optRefresh2 = p->optRefresh2->isChecked();
-    values.optRefresh3 = p->optRefresh3->isChecked();
-    values.refreshInterval1 = p->txtRefresh1->text();
-    values.refreshInterval2 = p->txtRefresh2->text();
+    PreferencesValues values = preferences()->values();
     frmAbout *aboutNow = m_about.loaded();
     values.activeHyperlink = aboutNow && aboutNow->isVisible() && aboutNow->hyperlinksActive();
     savePreferences(m_services.settings, values);
@@ -498,7 +491,7 @@ void frmMain::mnuHelp_Click()
 
 void frmMain::mnuMagnification_Click(int n)
 {
-    preferences()->sliZoom->setValue(n); // a different value re-lays out the chart
+    preferences()->setMagnification(n); // a different value re-lays out the chart
     checkMagnificationItem(n);
 }
 
@@ -514,7 +507,7 @@ void frmMain::checkMagnificationItem(int n)
 
 int frmMain::magnification()
 {
-    return preferences()->sliZoom->value();
+    return preferences()->magnification();
 }
 
 // ---- Refresh cycle ------------------------------------------------------------

@@ -6,9 +6,11 @@
 #include "platform/toolkit/windowgeometry.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -22,8 +24,39 @@ namespace {
 constexpr double kClientWidth = 3810;
 constexpr double kClientHeight = 2850;
 
-constexpr VbColor kLinkAtRest = kBlack;
-constexpr VbColor kLinkHighlighted = 16711680; // pure blue
+// Relative luminance of a colour and the contrast ratio of two, as the accessibility
+// guidelines define them; text needs a ratio of 4.5 to read well.
+double luminance(const QColor &c)
+{
+    auto linear = [](float v) {
+        return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The first of `choices` that reads well on `background`, else the one that reads best.
+QColor readableOn(const QColor &background, std::initializer_list<QColor> choices)
+{
+    QColor best;
+    double bestRatio = 0;
+    for (const QColor &c : choices) {
+        const double ratio = contrast(c, background);
+        if (ratio >= 4.5)
+            return c;
+        if (ratio > bestRatio) {
+            best = c;
+            bestRatio = ratio;
+        }
+    }
+    return best;
+}
 
 QPoint pixelPoint(double left, double top)
 {
@@ -87,8 +120,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
         u"The maker's web site; a click opens it while hyperlinks are active"_s);
     Label8->setMouseTracking(true);
     Label8->installEventFilter(this);
-    setLinkColor(kLinkAtRest);
-    setLinkUnderline(false);
+    showLink(false);
 
     Label7 = makeAutoSizedLabel(this, u"Label7"_s, u"Version 1.0"_s, 1440, 720);
 
@@ -120,25 +152,17 @@ void frmAbout::formLoad()
 
 void frmAbout::Form_MouseMove()
 {
-    setLinkUnderline(false);
-    setLinkColor(kLinkAtRest);
+    showLink(false);
 }
 
 void frmAbout::Label8_MouseMove()
 {
-    if (hyperlinksActive()) {
-        setLinkColor(kLinkHighlighted);
-        setLinkUnderline(true);
-    } else {
-        setLinkColor(kLinkAtRest);
-        setLinkUnderline(false);
-    }
+    showLink(hyperlinksActive());
 }
 
-void frmAbout::Label8_MouseDown(Qt::MouseButton button)
+void frmAbout::Label8_MouseDown()
 {
     // Any button opens the link; which one is not looked at.
-    Q_UNUSED(button);
     if (hyperlinksActive())
         OpenHyperlink(Label8->text());
 }
@@ -154,36 +178,50 @@ void frmAbout::OpenHyperlink(const QString &target)
     m_shell.open(target);
 }
 
-VbColor frmAbout::linkColor() const
-{
-    const QColor c = Label8->palette().color(QPalette::WindowText);
-    return rgb(c.red(), c.green(), c.blue());
-}
-
-bool frmAbout::linkUnderlined() const
-{
-    return Label8->font().underline();
-}
-
 bool frmAbout::hyperlinksActive() const
 {
     return Check13->isChecked();
 }
 
-void frmAbout::setLinkColor(VbColor color)
+void frmAbout::showLink(bool highlighted)
 {
-    QPalette palette = Label8->palette();
-    palette.setColor(QPalette::WindowText, toQColor(color));
-    Label8->setPalette(palette);
+    m_linkHighlighted = highlighted;
+    // Black at rest and pure blue when lit, as long as the window's background is light
+    // enough to read them; on a dark one, a light text at rest and a light blue when lit.
+    const QColor background = palette().color(QPalette::Window);
+    const QColor colour =
+        highlighted
+            ? readableOn(background,
+                         {QColor(0, 0, 255), QColor(0x80, 0xb0, 0xff), QColor(0xc0, 0xd8, 0xff)})
+            : readableOn(background, {QColor(Qt::black), palette().color(QPalette::WindowText),
+                                      QColor(Qt::white)});
+    QPalette linkPalette = Label8->palette();
+    linkPalette.setColor(QPalette::WindowText, colour);
+    Label8->setPalette(linkPalette);
+    QFont font = Label8->font();
+    if (font.underline() != highlighted) {
+        font.setUnderline(highlighted);
+        Label8->setFont(font);
+    }
 }
 
-void frmAbout::setLinkUnderline(bool on)
+void frmAbout::changeEvent(QEvent *event)
 {
-    QFont font = Label8->font();
-    if (font.underline() == on)
-        return;
-    font.setUnderline(on);
-    Label8->setFont(font);
+    // A new palette may bring a background on which the link's colour no longer reads.
+    const bool newPalette =
+        event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+    if (newPalette && Label8)
+        showLink(m_linkHighlighted);
+    QWidget::changeEvent(event);
+}
+
+void frmAbout::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)
@@ -201,7 +239,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton)
             m_linkPressed = true;
-        Label8_MouseDown(mouse->button());
+        Label8_MouseDown();
         return true;
     }
     case QEvent::MouseButtonRelease: {

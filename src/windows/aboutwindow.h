@@ -1,11 +1,10 @@
 #pragma once
 
-#include "platform/toolkit/vbcolor.h"
-
 #include <QWidget>
 
 class QCheckBox;
 class QCloseEvent;
+class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 
@@ -27,32 +26,6 @@ public:
     // The window has no load logic of its own: everything is in place once it is built.
     void formLoad();
 
-    // --- Controls (object names are the same) ---
-    QCheckBox *Check13 = nullptr; // "Hyperlinks active"
-    QLabel *Label9 = nullptr;     // credit line
-    QLabel *Label8 = nullptr;     // web site address, the hyperlink
-    QLabel *Label7 = nullptr;     // version
-    QLabel *Label6 = nullptr;     // product name
-    QLabel *Picture2 = nullptr;   // application icon
-
-    // --- Event handlers ---
-    // The pointer moves over the window's own background: the link goes back to rest.
-    void Form_MouseMove();
-    // The pointer moves over the link: highlighted while hyperlinks are active, else at rest.
-    void Label8_MouseMove();
-    // A mouse button, any button, goes down on the link: opens it while hyperlinks are active.
-    void Label8_MouseDown(Qt::MouseButton button);
-    // A completed click on the link. The press has already opened it.
-    void Label8_Click();
-
-    // Asks the desktop to open `target` with the user's default handler and returns at
-    // once; nothing is reported, whatever the outcome.
-    void OpenHyperlink(const QString &target);
-
-    // The link's current look: text colour (red + 256 * green + 65536 * blue) and underline.
-    VbColor linkColor() const;
-    bool linkUnderlined() const;
-
     // Whether "Hyperlinks active" is checked.
     bool hyperlinksActive() const;
 
@@ -67,13 +40,37 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
-    void setLinkColor(VbColor color);
-    void setLinkUnderline(bool on);
+    // The pointer moves over the window's own background: the link goes back to rest.
+    void Form_MouseMove();
+    // The pointer moves over the link: highlighted while hyperlinks are active, else at rest.
+    void Label8_MouseMove();
+    // A mouse button, any button, goes down on the link: opens it while hyperlinks are active.
+    void Label8_MouseDown();
+    // A completed click on the link. The press has already opened it.
+    void Label8_Click();
+
+    // Asks the desktop to open `target` with the user's default handler and returns at
+    // once; nothing is reported, whatever the outcome.
+    void OpenHyperlink(const QString &target);
+
+    // Shows the link at rest (plain) or highlighted (underlined), in a colour that reads
+    // on the window's background.
+    void showLink(bool highlighted);
+
+    QCheckBox *Check13 = nullptr; // "Hyperlinks active"
+    QLabel *Label9 = nullptr;     // credit line
+    QLabel *Label8 = nullptr;     // web site address, the hyperlink
+    QLabel *Label7 = nullptr;     // version
+    QLabel *Label6 = nullptr;     // product name
+    QLabel *Picture2 = nullptr;   // application icon
 
     DesktopShell &m_shell;
     WindowGeometry *m_geometry = nullptr;
+    bool m_linkHighlighted = false;
     // A left button went down on the link and has not come up yet.
     bool m_linkPressed = false;
 };

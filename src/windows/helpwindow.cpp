@@ -7,8 +7,10 @@
 #include <cmath>
 #include <limits>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
@@ -36,7 +38,6 @@ constexpr int kSmallChange = 50;
 constexpr int kLargeChange = 100;
 
 struct PictureSpec {
-    QLabel *frmHelp::*control;
     QStringView name;
     HelpPicture shows;
     QStringView accessibleName;
@@ -45,31 +46,17 @@ struct PictureSpec {
 };
 
 const PictureSpec kPictures[] = {
-    {&frmHelp::Image3,
-     u"Image3",
-     HelpPicture::MainWindow,
-     u"Picture of the main window",
-     0,
-     1800,
-     {387, 379}},
-    {&frmHelp::Image1,
-     u"Image1",
+    {u"Image3", HelpPicture::MainWindow, u"Picture of the main window", 0, 1800, {387, 379}},
+    {u"Image1",
      HelpPicture::Preferences,
      u"Picture of the preferences window",
      60,
      8580,
      {301, 180}},
-    {&frmHelp::Image2,
-     u"Image2",
-     HelpPicture::DataWindow,
-     u"Picture of the data window",
-     90,
-     12990,
-     {329, 370}},
+    {u"Image2", HelpPicture::DataWindow, u"Picture of the data window", 90, 12990, {329, 370}},
 };
 
 struct LabelSpec {
-    QLabel *frmHelp::*control;
     QStringView name;
     TwipsRect rect;
     double pointSize;
@@ -79,81 +66,65 @@ struct LabelSpec {
 
 // The page's texts, from top to bottom.
 const LabelSpec kLabels[] = {
-    {&frmHelp::Label1, u"Label1", {60, 120, 5805, 360}, 15.75, true, u"Plenwick "},
-    {&frmHelp::Label4, u"Label4", {30, 450, 5775, 255}, 12, true, u"Help Document"},
-    {&frmHelp::Label9,
-     u"Label9",
+    {u"Label1", {60, 120, 5805, 360}, 15.75, true, u"Plenwick "},
+    {u"Label4", {30, 450, 5775, 255}, 12, true, u"Help Document"},
+    {u"Label9",
      {90, 960, 5655, 735},
      8.25,
      false,
      u"Below is the main screen of Plenwick. Your memory is represented by a bar graph, with "
      u"each process (application, utility, driver, etc.) shown proportionately according to "
      u"amount of memory allocated to that process."},
-    {&frmHelp::Label3,
-     u"Label3",
+    {u"Label3",
      {2130, 1950, 1845, 495},
      6.75,
      true,
      u"Dynamically displays process name and current memory usage in kilobytes."},
-    {&frmHelp::Label2,
-     u"Label2",
+    {u"Label2",
      {300, 1980, 1215, 525},
      6.75,
      true,
      u"Pull-down menus for quick acccess to features"},
-    {&frmHelp::Label8,
-     u"Label8",
-     {4440, 2220, 1275, 345},
-     6.75,
-     true,
-     u"Minimize, Maximize and Close buttons."},
-    {&frmHelp::Label11,
-     u"Label11",
+    {u"Label8", {4440, 2220, 1275, 345}, 6.75, true, u"Minimize, Maximize and Close buttons."},
+    {u"Label11",
      {240, 6810, 1785, 405},
      6.75,
      true,
      u"Horizontal scroll bar for viewing entire bar graph."},
-    {&frmHelp::Label7,
-     u"Label7",
+    {u"Label7",
      {2790, 6810, 2775, 555},
      6.75,
      true,
      u"Bar Graph representing your computer's total memory. Colored slices of bar represent "
      u"process currently running."},
-    {&frmHelp::Label10,
-     u"Label10",
+    {u"Label10",
      {90, 8010, 5625, 735},
      8.25,
      false,
      u"Below is the Preferences screen. Due to the simplicity of Plenwick, it does not require "
      u"a confusing preferences dialog. There are two options, the display Magnification level "
      u"(100-400%), and the memory scan refresh rate."},
-    {&frmHelp::Label6,
-     u"Label6",
+    {u"Label6",
      {120, 8790, 2295, 375},
      6.75,
      true,
      u"Opens settings screen where you can specify graph attributes."},
-    {&frmHelp::Label13,
-     u"Label13",
+    {u"Label13",
      {2700, 9210, 1785, 435},
      6.75,
      true,
      u"Slider to select screen magnification level."},
-    {&frmHelp::Label5,
-     u"Label5",
+    {u"Label5",
      {1320, 9510, 1785, 420},
      6.75,
      true,
      u"Shows elapsed time of graph monitoring period."},
-    {&frmHelp::Label14,
-     u"Label14",
+    {u"Label14",
      {2700, 10170, 1815, 435},
      6.75,
      true,
      u"Choose memory scan refresh rate interval."},
-    {&frmHelp::Label18,
-     u"Label18",
+    {u"Label18",
      {90, 11820, 5625, 1125},
      8.25,
      false,
@@ -161,32 +132,20 @@ const LabelSpec kLabels[] = {
      u"scan. Information includes, total system memory and available memory (according to "
      u"operating system). Also a detailed list of all the processes, the data is oganized (left "
      u"to right) Process ID, Filename, Current Memory Usage, and Location of Executable File."},
-    {&frmHelp::Label12,
-     u"Label12",
+    {u"Label12",
      {1110, 13140, 1725, 375},
      6.75,
      true,
      u"Results of total and available memory scan."},
-    {&frmHelp::Label16, u"Label16", {3660, 13520, 945, 195}, 6.75, true, u"Close dialog."},
-    {&frmHelp::Label17,
-     u"Label17",
-     {3600, 17770, 1305, 405},
-     6.75,
-     true,
-     u"Horizontal and vertical scroll bars."},
-    {&frmHelp::Label15,
-     u"Label15",
+    {u"Label16", {3660, 13520, 945, 195}, 6.75, true, u"Close dialog."},
+    {u"Label17", {3600, 17770, 1305, 405}, 6.75, true, u"Horizontal and vertical scroll bars."},
+    {u"Label15",
      {990, 17820, 2145, 615},
      6.75,
      true,
      u"Results of scan of processes using memory, displays Process ID, Filename, Size, and "
      u"Location."},
-    {&frmHelp::Label19,
-     u"Label19",
-     {30, 18810, 5835, 285},
-     6.75,
-     true,
-     u"Plenwick 1.0 \u2014 memory at a glance."},
+    {u"Label19", {30, 18810, 5835, 285}, 6.75, true, u"Plenwick 1.0 \u2014 memory at a glance."},
 };
 
 QRect pixelRect(const TwipsRect &r)
@@ -238,8 +197,7 @@ QPixmap helpPicturePlaceholder(HelpPicture which, QSize size, qreal devicePixelR
 frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     : QWidget(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_pictures(std::move(pictures)), m_pageHeightTwips(kPageRect.height),
-      m_viewportHeightTwips(kViewportRect.height)
+      m_pictures(std::move(pictures))
 {
     setObjectName(u"frmHelp"_s);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -270,16 +228,25 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     m_inside = new QWidget(Picture1);
     m_inside->setObjectName(u"Picture1Inside"_s);
     m_inside->setGeometry(Picture1->contentsRect());
+    // Nothing on the page takes the mouse: the pointer's events, the wheel's above all,
+    // go to the viewport.
+    m_inside->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Picture1->installEventFilter(this);
 
     Picture2 = new QWidget(m_inside);
     Picture2->setObjectName(u"Picture2"_s);
     Picture2->setGeometry(pixelRect(kPageRect));
+    // The page is white on every desktop, so its labels draw black text on it, whatever
+    // the palette gives the rest of the program.
     QPalette page = Picture2->palette();
     page.setColor(QPalette::Window, Qt::white);
+    page.setColor(QPalette::WindowText, Qt::black);
+    page.setColor(QPalette::Text, Qt::black);
     Picture2->setPalette(page);
     Picture2->setAutoFillBackground(true);
     Picture2->setAccessibleName(u"Help page contents"_s);
 
+    QList<QLabel *> labels;
     for (const LabelSpec &spec : kLabels) {
         auto *label = new QLabel(Picture2);
         label->setObjectName(spec.name.toString());
@@ -299,21 +266,22 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
         const int needed = label->heightForWidth(label->width());
         if (needed > label->height())
             label->resize(label->width(), needed);
-        this->*spec.control = label;
+        labels << label;
     }
 
-    for (const PictureSpec &spec : kPictures) {
+    for (std::size_t i = 0; i < std::size(kPictures); ++i) {
+        const PictureSpec &spec = kPictures[i];
         auto *image = new QLabel(Picture2);
         image->setObjectName(spec.name.toString());
         image->setFrameShape(QFrame::NoFrame);
         image->setAccessibleName(spec.accessibleName.toString());
         image->setGeometry(QRect(pixelRect({spec.left, spec.top, 0, 0}).topLeft(), spec.pixels));
-        this->*spec.control = image;
+        m_images[i] = image;
     }
 
     // Captions lie on the pictures and must be drawn above them.
-    for (const LabelSpec &spec : kLabels)
-        (this->*spec.control)->raise();
+    for (QLabel *label : labels)
+        label->raise();
 
     QWidget::setTabOrder(VScroll1, Picture1);
     QWidget::setTabOrder(Picture1, Picture2);
@@ -325,8 +293,9 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
 void frmHelp::formLoad()
 {
     VScroll1->setMinimum(0);
-    VScroll1->setMaximum(toScrollValue(m_pageHeightTwips - m_viewportHeightTwips));
-    loadPictures();
+    VScroll1->setMaximum(toScrollValue(kPageRect.height - kViewportRect.height));
+    for (std::size_t i = 0; i < std::size(kPictures); ++i)
+        showPicture(m_images[i], kPictures[i].shows);
 }
 
 void frmHelp::VScroll1_Change()
@@ -342,14 +311,7 @@ void frmHelp::VScroll1_Scroll()
 
 void frmHelp::movePage(int value)
 {
-    m_pageTopTwips = -value;
-    Picture2->move(0, twipsToPixels(m_pageTopTwips, screenTwipsPerPixel().y));
-}
-
-void frmHelp::loadPictures()
-{
-    for (const PictureSpec &spec : kPictures)
-        showPicture(this->*spec.control, spec.shows);
+    Picture2->move(0, twipsToPixels(-value, screenTwipsPerPixel().y));
 }
 
 void frmHelp::showPicture(QLabel *image, HelpPicture which)
@@ -357,7 +319,7 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
     const QSize size = image->size();
     QPixmap pixmap;
     if (m_pictures)
-        pixmap = m_pictures(which, size);
+        pixmap = m_pictures(which, size, devicePixelRatioF());
     if (pixmap.isNull()) {
         pixmap = helpPicturePlaceholder(which, size, devicePixelRatioF());
     } else if (pixmap.deviceIndependentSize().toSize() != size) {
@@ -368,6 +330,25 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
         pixmap.setDevicePixelRatio(ratio);
     }
     image->setPixmap(pixmap);
+}
+
+void frmHelp::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+bool frmHelp::eventFilter(QObject *watched, QEvent *event)
+{
+    // A wheel turn over the page scrolls it as the same turn over the scroll bar would.
+    if (watched == Picture1 && event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(VScroll1, event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmHelp::closeEvent(QCloseEvent *event)

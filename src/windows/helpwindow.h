@@ -2,10 +2,12 @@
 
 #include "helppictures.h"
 
+#include <array>
 #include <QWidget>
 
 class QCloseEvent;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QScrollBar;
 
@@ -13,8 +15,9 @@ namespace plenwick {
 
 // The help window: one tall page with pictures of the program's main, preferences
 // and data windows, a paragraph above each and captions laid over their parts,
-// scrolled through a fixed viewport by a vertical scroll bar. Measures are twips; the
-// scroll bar's values are twips of the page.
+// scrolled through a fixed viewport by a vertical scroll bar (or the mouse wheel over
+// the page). Measures are twips; the scroll bar's values are twips of the page. The
+// page is white whatever the desktop's colours, and its text is dark on it.
 class frmHelp : public QWidget {
     Q_OBJECT
 public:
@@ -25,51 +28,33 @@ public:
     // The load handler: sets the scroll range and fetches the pictures.
     void formLoad();
 
-    // --- Controls (object names are the same) ---
-    QScrollBar *VScroll1 = nullptr;
-    QFrame *Picture1 = nullptr;  // the viewport, with its border
-    QWidget *Picture2 = nullptr; // the page, inside the viewport
-    QLabel *Image3 = nullptr;    // the main window
-    QLabel *Image1 = nullptr;    // the preferences window
-    QLabel *Image2 = nullptr;    // the data window
-    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr,
-           *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr,
-           *Label9 = nullptr, *Label10 = nullptr, *Label11 = nullptr, *Label12 = nullptr,
-           *Label13 = nullptr, *Label14 = nullptr, *Label15 = nullptr, *Label16 = nullptr,
-           *Label17 = nullptr, *Label18 = nullptr, *Label19 = nullptr;
-
-    // --- Event handlers ---
-    // The scroll value changed (arrow, trough, keyboard, end of a drag): moves the page.
-    void VScroll1_Change();
-    // The thumb is being dragged: moves the page.
-    void VScroll1_Scroll();
-
-    // The inside of the viewport, within its border: the page's container.
-    QWidget *viewportInside() const { return m_inside; }
-
-    // Sizes and the page's place in twips, as the window holds them.
-    double pageTopTwips() const { return m_pageTopTwips; }
-    double pageHeightTwips() const { return m_pageHeightTwips; }
-    double viewportHeightTwips() const { return m_viewportHeightTwips; }
-
 signals:
     // The window has accepted a close and goes away.
     void unloaded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The scroll value changed (arrow, trough, keyboard, end of a drag): moves the page.
+    void VScroll1_Change();
+    // The thumb is being dragged: moves the page.
+    void VScroll1_Scroll();
     // Puts the page's top at -value twips.
     void movePage(int value);
-    void loadPictures();
     void showPicture(QLabel *image, HelpPicture which);
 
+    QScrollBar *VScroll1 = nullptr;
+    QFrame *Picture1 = nullptr;  // the viewport, with its border
+    QWidget *Picture2 = nullptr; // the page, inside the viewport
+    // Image3 (the main window), Image1 (preferences), Image2 (data window).
+    std::array<QLabel *, 3> m_images{};
+
     HelpPictureProvider m_pictures;
+    // The inside of the viewport, within its border: the page's container.
     QWidget *m_inside = nullptr;
-    double m_pageTopTwips = 0;
-    double m_pageHeightTwips = 0;
-    double m_viewportHeightTwips = 0;
 };
 
 // A stand-in for a picture that could not be made: a light grey box of the given size

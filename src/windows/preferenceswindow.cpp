@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -56,6 +57,18 @@ QRadioButton *makeOption(QWidget *parent, const QString &name, const QString &te
     button->setObjectName(name);
     button->setAccessibleName(accessibleName);
     return button;
+}
+
+// The interval text stored under `key`. A text that reads as no number (a hand-edited
+// store) counts as absent: the box gets the key's default, not the "1" that selecting
+// its option has just put there, which would scan at the heaviest rate. An empty text
+// was stored by a user who emptied the box, and stays empty.
+QString storedInterval(const SettingsStore &store, const QString &key, const QString &fallback)
+{
+    const QString text = readText(store, keys::Preferences, key, fallback);
+    if (text.isEmpty() || refreshIntervalMilliseconds(text, kMillisecondsPerSecond))
+        return text;
+    return fallback;
 }
 
 QLineEdit *makeBox(QWidget *parent, const QString &name, const QString &accessibleName)
@@ -146,9 +159,8 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     // The refresh lamp.
     Shape1 = new LampWidget(Frame2);
     Shape1->setObjectName(u"Shape1"_s);
-    Shape1->setAccessibleName(u"Refresh indicator"_s);
+    Shape1->setAccessibleName(u"Refresh lamp"_s);
     Shape1->setGeometry(twipsToPixels(2040, 360, 135, 135));
-    Shape1->setFillColor(kLampLit);
 
     Label3 = makeLabel(Frame2, u"Label3"_s, u"Refresh"_s);
     QFont smallFont(u"Arial"_s);
@@ -156,6 +168,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     Label3->setFont(smallFont);
     Label3->move(twipsToPixels(1860, 200, 0, 0).topLeft());
     Label3->adjustSize();
+    showLamp(true);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
@@ -217,10 +230,10 @@ void frmPreferences::formLoad()
     if (!self)
         return;
 
-    txtRefresh1->setText(readText(m_store, keys::Preferences, keys::RefreshInterval1, u"5"_s));
+    txtRefresh1->setText(storedInterval(m_store, keys::RefreshInterval1, u"5"_s));
     if (!self)
         return;
-    txtRefresh2->setText(readText(m_store, keys::Preferences, keys::RefreshInterval2, u"1"_s));
+    txtRefresh2->setText(storedInterval(m_store, keys::RefreshInterval2, u"1"_s));
 }
 
 void frmPreferences::formQueryUnload()
@@ -251,9 +264,20 @@ void frmPreferences::closeEvent(QCloseEvent *event)
     emit unloaded();
 }
 
+void frmPreferences::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is the close box's key: the same close, with its saving.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
 void frmPreferences::sliZoom_Change()
 {
-    lblZoom->setText(u"Magnification %1x"_s.arg(sliZoom->value()));
+    const QString caption = u"Magnification %1x"_s.arg(sliZoom->value());
+    lblZoom->setText(caption);
+    lblZoom->setAccessibleName(caption);
     fitZoomLabel();
     m_main.forceResize();
 }
@@ -311,17 +335,23 @@ void frmPreferences::txtRefresh2_Change()
 
 void frmPreferences::Timer1_Timer()
 {
-    Shape1->setFillColor(kLampDim);
-    Label3->setEnabled(false);
+    showLamp(false);
     Timer1->stop();
 }
 
 void frmPreferences::lightIndicator()
 {
-    Shape1->setFillColor(kLampLit);
+    showLamp(true);
     // Started afresh, so the lamp stays lit for the whole half second after each tick.
     Timer1->start();
-    Label3->setEnabled(true);
+}
+
+void frmPreferences::showLamp(bool lit)
+{
+    Shape1->setFillColor(lit ? kLampLit : kLampDim);
+    // A screen reader cannot see the colour: the lamp says whether it is lit.
+    Shape1->setAccessibleDescription(lit ? u"lit"_s : u"dim"_s);
+    Label3->setEnabled(lit);
 }
 
 void frmPreferences::setOptionValue(int which, bool value)
@@ -389,20 +419,22 @@ int frmPreferences::magnification() const
     return sliZoom->value();
 }
 
-bool frmPreferences::optionSelected(int which) const
+void frmPreferences::setMagnification(int n)
 {
-    const QRadioButton *button = option(which);
-    return button && button->isChecked();
+    sliZoom->setValue(n);
 }
 
-QString frmPreferences::secondsText() const
+PreferencesValues frmPreferences::values() const
 {
-    return txtRefresh1->text();
-}
-
-QString frmPreferences::minutesText() const
-{
-    return txtRefresh2->text();
+    PreferencesValues v;
+    v.zoom = sliZoom->value();
+    v.optRefresh1 = optRefresh1->isChecked();
+    v.optRefresh2 = optRefresh2->isChecked();
+    v.optRefresh3 = optRefresh3->isChecked();
+    v.refreshInterval1 = txtRefresh1->text();
+    v.refreshInterval2 = txtRefresh2->text();
+    v.activeHyperlink = false;
+    return v;
 }
 
 } // namespace plenwick
