@@ -106,7 +106,7 @@ private slots:
     {
         m_window.reset();
         QApplication::setPalette(m_palette);
-        m_store.clear();
+        m_store = MemorySettingsStore();
         m_main.log.clear();
     }
 
