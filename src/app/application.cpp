@@ -21,17 +21,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// No style hint: one would pass on to the faces that windows name for their own
+// controls and turn a missing Times New Roman into a sans-serif stand-in.
 QFont designFont()
 {
     QFont font(u"Sans Serif"_s);
-    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     return font;
 }
 
 // Puts the design's face back whenever something else sets the application font: a
 // platform theme (qt6ct, for one) applies the desktop's font once the event loop runs,
-// after the windows were laid out.
+// after the windows were laid out. It is put back at once, inside the other change:
+// widgets under a style sheet take the font they see while the change is announced and
+// would keep the desktop's.
 class DesignFontKeeper : public QObject {
 public:
     using QObject::QObject;
@@ -41,8 +44,7 @@ protected:
     {
         if (watched == qApp && event->type() == QEvent::ApplicationFontChange &&
             QApplication::font() != designFont())
-            QMetaObject::invokeMethod(
-                qApp, [] { QApplication::setFont(designFont()); }, Qt::QueuedConnection);
+            QApplication::setFont(designFont());
         return false;
     }
 };
