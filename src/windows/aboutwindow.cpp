@@ -5,6 +5,7 @@
 #include "platform/toolkit/twips.h"
 #include "platform/toolkit/windowgeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <QCheckBox>
@@ -110,6 +111,11 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
     checkFont.setPointSizeF(6.75);
     Check13->setFont(checkFont);
     Check13->setGeometry(twipsToPixels(2280, 2520, 1455, 255));
+    // Wide enough for its text in the face that stands in for Arial here, up to the
+    // window's edge.
+    Check13->resize(
+        std::clamp(Check13->sizeHint().width(), Check13->width(), width() - Check13->x()),
+        Check13->height());
     Check13->setChecked(false);
     Check13->setAccessibleName(u"Hyperlinks active"_s);
 

@@ -90,10 +90,6 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Preferences"_s);
     setWindowIcon(applicationIcon());
-    // The controls' places are made for an 8 point text face.
-    QFont formFont = font();
-    formFont.setPointSizeF(8);
-    setFont(formFont);
     const TwipsPerPixel f = screenTwipsPerPixel();
     setFixedSize(twipsToPixels(kClientWidth, f.x), twipsToPixels(kClientHeight, f.y));
     // The controls sit close below the top edge of their frame: the frame's line runs
