@@ -1,0 +1,92 @@
+// No caption of any window is cut, whatever font size the desktop gives the program.
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "platform/toolkit/desktopshell.h"
+#include "support/fakeprocesssource.h"
+#include "support/memorysettingsstore.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOption>
+#include <QTest>
+
+using namespace plenwick;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The width a control has for its caption.
+int captionRoom(QWidget *w)
+{
+    QStyleOptionButton option;
+    option.initFrom(w);
+    QStyle::SubElement element = QStyle::SE_PushButtonContents;
+    if (qobject_cast<QRadioButton *>(w))
+        element = QStyle::SE_RadioButtonContents;
+    else if (qobject_cast<QCheckBox *>(w))
+        element = QStyle::SE_CheckBoxContents;
+    else if (!qobject_cast<QPushButton *>(w))
+        return w->contentsRect().width();
+    return w->style()->subElementRect(element, &option, w).width();
+}
+
+} // namespace
+
+class TestCaptions : public QObject {
+    Q_OBJECT
+private slots:
+    void noCaptionIsCut_data()
+    {
+        QTest::addColumn<qreal>("desktopPoints");
+        for (qreal points : {8.0, 10.0, 11.0, 12.0})
+            QTest::addRow("%g pt", points) << points;
+    }
+
+    void noCaptionIsCut()
+    {
+        QFETCH(qreal, desktopPoints);
+        QFont desktop(u"DejaVu Sans"_s);
+        desktop.setPointSizeF(desktopPoints);
+        QApplication::setFont(desktop);
+        useDesignFont();
+
+        FakeProcessSource source;
+        source.setMemory(1LL << 40, 1LL << 39);
+        source.addGeneratedProcesses(5);
+        MemorySettingsStore store;
+        NullDesktopShell shell;
+        frmMain main(frmMain::Services{source, store, shell, {}, false});
+        main.formLoad();
+        const QList<QWidget *> windows = {&main, main.preferences(), main.dataWindow(),
+                                          main.aboutWindow(), main.helpWindow()};
+        for (QWidget *window : windows) {
+            window->show();
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                QString text;
+                if (auto *button = qobject_cast<QAbstractButton *>(w))
+                    text = button->text();
+                else if (auto *label = qobject_cast<QLabel *>(w))
+                    text = label->text();
+                if (text.isEmpty() || !w->isVisibleTo(window))
+                    continue;
+                const auto *label = qobject_cast<QLabel *>(w);
+                if (label && label->wordWrap()) {
+                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
+                             qPrintable(w->objectName()));
+                    continue;
+                }
+                const int needed = w->fontMetrics().horizontalAdvance(text.remove(u'&'));
+                QVERIFY2(needed <= captionRoom(w), qPrintable(w->objectName() + u": "_s + text));
+            }
+            for (QGroupBox *box : window->findChildren<QGroupBox *>())
+                QVERIFY(box->fontMetrics().horizontalAdvance(box->title()) < box->width() - 16);
+        }
+    }
+};
+
+QTEST_MAIN(TestCaptions)
+#include "test_captions.moc"
