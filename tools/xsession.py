@@ -138,9 +138,6 @@ class Session:
         out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
         return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
 
-    def key(self, wid, *keys):
-        self.run("xdotool", "key", "--window", str(wid), *keys)
-
     def type_keys(self, *keys):
         """Types into whatever window has the keyboard, as a user would."""
         self.run("xdotool", "key", "--delay", "30", *keys)
@@ -192,7 +189,8 @@ def run_headless(program, screenshot):
         # The splash is the program's one other window at start-up.
         session.wait(lambda: session.program_windows() == [main], "the splash to go")
         session.screenshot(screenshot)
-        session.key(main, "ctrl+x")
+        session.activate(main)
+        session.type_keys("ctrl+x")
         status = session.end()
         if status:
             raise Failure("the program ended with status %d" % status)
