@@ -18,12 +18,6 @@ public:
     explicit frmSplash(QWidget *mainWindow);
 
     void formLoad();
-    void Timer1_Timer();
-
-    // The picture that fills the window, beneath the frame.
-    QPixmap Picture;
-    QLineEdit *Text1 = nullptr; // the countdown
-    QTimer Timer1;
 
     static constexpr VbColor kFrameColor = 16761024; // light blue
     static constexpr int kFrameWidth = 10;
@@ -36,6 +30,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void Timer1_Timer();
+
+    // The picture that fills the window, beneath the frame.
+    QPixmap Picture;
+    QLineEdit *Text1 = nullptr; // the countdown
+    QTimer Timer1;
     QWidget *m_mainWindow;
 };
 
