@@ -31,12 +31,11 @@ struct Fixture {
         store.preset(u"Preferences"_s, u"OptRefresh1"_s, u"True"_s);
         store.preset(u"Preferences"_s, u"OptRefresh2"_s, u"False"_s);
         store.preset(u"Preferences"_s, u"Zoom"_s, QString::number(magnification));
-        store.preset(u"MainForm"_s, u"Width"_s, QString::number(1920 * 15));
-        store.preset(u"MainForm"_s, u"Height"_s, QString::number(1000 * 15));
-        store.preset(u"MainForm"_s, u"Left"_s, u"0"_s);
-        store.preset(u"MainForm"_s, u"Top"_s, u"0"_s);
         main = std::make_unique<frmMain>(frmMain::Services{source, store, shell, {}, false});
         main->formLoad();
+        // Wider than the offscreen screen, which a stored rectangle would be fitted to.
+        main->geometryTwips().setWidth(1920 * 15);
+        main->geometryTwips().setHeight(1000 * 15);
         main->show();
         QCoreApplication::processEvents();
     }
