@@ -20,15 +20,13 @@ def check(condition, message):
         raise Failure(message)
 
 
-def ini(session):
+def ini(session, text=None):
+    """The settings file's text; with `text`, writes it first."""
     path = os.path.join(session.config, "Plenwick", "Plenwick.ini")
+    if text is not None:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        open(path, "w").write(text)
     return open(path).read() if os.path.isfile(path) else ""
-
-
-def write_ini(session, text):
-    os.makedirs(os.path.join(session.config, "Plenwick"), exist_ok=True)
-    with open(os.path.join(session.config, "Plenwick", "Plenwick.ini"), "w") as f:
-        f.write(text)
 
 
 def start(session, program, **env):
@@ -40,11 +38,10 @@ def start(session, program, **env):
 
 def button(session, main, index):
     """Clicks button `index` (0 Refresh ... 5 Help) of the row under the chart."""
-    _, _, w, h = session.outer(main)
-    left, right, top, bottom = session.frame(main)
     # The buttons stand 85 pixels apart from x 8, 81 x 25 pixels each, their tops 30
     # pixels above the bottom of the window's inside.
-    session.click(main, 8 + 85 * index + 40, h - top - bottom - 30 + 12)
+    inside = session.outer(main)[3] - sum(session.frame(main)[2:])
+    session.click(main, 8 + 85 * index + 40, inside - 30 + 12)
 
 
 def exit_cleanly(session, main):
@@ -101,8 +98,8 @@ def case_data_window_returns(session, program):
         session.activate(via)
         session.activate(data)
         expected = DATA_DEFAULT if returns else moved
-        session.wait(lambda: session.outer(data) == expected,
-                     "the data window at %s after %s" % (expected, "main" if returns else "xmessage"))
+        session.wait(lambda: session.outer(data) == expected, "the data window at %s after %s"
+                     % (expected, "main" if returns else "xmessage"))
     exit_cleanly(session, main)
 
 
@@ -122,22 +119,17 @@ def case_failure_box(session, program):
     check("Top=50" in ini(session), "the main window was saved off its place")
 
 
-def resident_kib(pid):
-    with open("/proc/%d/status" % pid) as f:
-        return int(re.search(r"VmRSS:\s+(\d+)", f.read()).group(1))
-
-
 def case_stored_rectangles(session, program):
     screen = (1280, 1024)
-    for width, height in (("100000000", "100000000"), ("15", "15"), ("8200", "-6400")):
-        write_ini(session, "[MainForm]\nLeft=-90000\nTop=-300\nWidth=%s\nHeight=%s\n"
-                  % (width, height))
+    for size in (("100000000", "100000000"), ("15", "15"), ("8200", "-6400")):
+        ini(session, "[MainForm]\nLeft=-90000\nTop=-300\nWidth=%s\nHeight=%s\n" % size)
         main = start(session, program)
         x, y, w, h = session.outer(main)
         check(0 <= x and 0 <= y and x + w <= screen[0] and y + h <= screen[1],
-              "main window at %s for %sx%s" % ((x, y, w, h), width, height))
+              "main window at %s for %sx%s" % ((x, y, w, h), *size))
         check(w >= 200 and h >= 150, "main window only %dx%d" % (w, h))
-        check(resident_kib(session.program.pid) < 100 * 1024, "more than 100 MB resident")
+        status = open("/proc/%d/status" % session.program.pid).read()
+        check(int(re.search(r"VmRSS:\s+(\d+)", status).group(1)) < 100 * 1024, "over 100 MB")
         exit_cleanly(session, main)
         top = float(re.search(r"Top=(-?[\d.]+)", ini(session)).group(1))
         check(top >= 0, "saved Top=%s" % top)
