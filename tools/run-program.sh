@@ -46,4 +46,4 @@ build_dir=$(dirname "$(dirname "$program")")
 screenshot=${PLENWICK_SCREENSHOT:-$build_dir/plenwick-screenshot.png}
 [[ -w $(dirname "$screenshot") ]] || screenshot=${TMPDIR:-/tmp}/plenwick-screenshot.png
 echo "run-program: no display found; starting a virtual one (Xvfb + openbox)" >&2
-exec /usr/bin/python3 "$(dirname "$0")/xsession.py" "$program" "$screenshot"
+exec /usr/bin/python3 -B "$(dirname "$0")/xsession.py" "$program" "$screenshot"

@@ -131,6 +131,6 @@ LC_ALL=C grep -qaP "$utf16" "$root/usr/bin/plenwick" ||
 
 # 5. Start the installed program, as the desktop would through the entry's Exec, on a
 # virtual display with a window manager, and end it with File > Exit.
-PLENWICK_RUN_FRESH_CONFIG=1 /usr/bin/python3 "$(dirname "$0")/../../tools/xsession.py" \
+PLENWICK_RUN_FRESH_CONFIG=1 /usr/bin/python3 -B "$(dirname "$0")/../../tools/xsession.py" \
     "$resolved" "$tmp/screen.png" >/dev/null || fail "the installed program did not run cleanly"
 log "the .deb installs, validates, starts and ends cleanly"
