@@ -22,14 +22,14 @@ namespace {
 
 constexpr ByteCount kMiB = 1024 * 1024;
 
-// A store whose saves all failed.
+// A store that reports the save failure a test puts in it.
 class FailingStore : public MemorySettingsStore {
 public:
     std::optional<SaveFailure> takeSaveFailure() override
     {
         return std::exchange(failure, std::nullopt);
     }
-    std::optional<SaveFailure> failure = SaveFailure{u"/home/u/Plenwick.ini"_s, u"Disk full"_s};
+    std::optional<SaveFailure> failure;
 };
 
 struct Program {
@@ -40,7 +40,6 @@ struct Program {
 
     explicit Program(const QStringList &stored = {})
     {
-        store.failure.reset();
         source.setMemory(256 * kMiB, 96 * kMiB);
         source.addGeneratedProcesses(12);
         for (const QString &entry : stored) // "Section/Key=value"
