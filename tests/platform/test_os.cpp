@@ -1,10 +1,12 @@
 #include "platform/os/linuxprocesssource.h"
 #include "platform/os/systemtext.h"
 
+#include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -99,6 +101,21 @@ private slots:
         QCOMPARE(handle->moduleFileName().value_or(QString()), shown);
         QCOMPARE(handle->moduleBaseName().value_or(QString()), shown.section(u'/', -1));
         QCOMPARE(handle->workingSetSize(), 250 * page);
+    }
+
+    // Only regular files are read: a FIFO is refused at once, with or without a writer.
+    void specialFilesAreNotRead()
+    {
+        QVERIFY(addProcess(root(), 5, "/bin/sh"));
+        const QByteArray statm = QFile::encodeName(root() + u"/5/statm"_s);
+        const QByteArray meminfo = QFile::encodeName(root() + u"/meminfo"_s);
+        QVERIFY(::unlink(statm) == 0 && ::mkfifo(statm, 0600) == 0 && ::mkfifo(meminfo, 0600) == 0);
+        const int writer = ::open(statm, O_RDWR);
+        QVERIFY(writer >= 0 && ::write(writer, "2 2 1 1 0 3 0\n", 14) == 14);
+        LinuxProcessSource source(root());
+        QCOMPARE(source.memoryStatus().has_value(), false);
+        QCOMPARE(source.openProcess(5)->workingSetSize(), std::nullopt);
+        ::close(writer);
     }
 
     void vanishedOrDeniedProcessKeepsWhatWasRead()

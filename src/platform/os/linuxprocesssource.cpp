@@ -59,6 +59,22 @@ bool parseProcessDirectory(const char *name, ProcessId &pid)
     return parseNumber(text, pid);
 }
 
+// Opens a file of the proc tree for reading, relative to its root. Only a regular file
+// is read: a FIFO or a device in its place is refused without waiting, as the open does
+// not block on it and the read never comes.
+int openRegularFile(int rootFd, const char *path)
+{
+    const int fd = ::openat(rootFd, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 ssize_t readAll(int fd, char *buffer, std::size_t size)
 {
     std::size_t filled = 0;
@@ -253,7 +269,7 @@ std::optional<ByteCount> LinuxProcessSource::readWorkingSet(ProcessId pid)
     if (m_rootFd < 0)
         return std::nullopt;
     const PidPath path(pid, "/statm");
-    const int fd = ::openat(m_rootFd, path.path(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(m_rootFd, path.path());
     if (fd < 0)
         return std::nullopt;
     // statm is one short line, which the kernel gives in a single read; a line that
@@ -277,7 +293,7 @@ std::optional<MemoryStatus> LinuxProcessSource::memoryStatus()
 {
     if (!ensureRoot())
         return std::nullopt;
-    const int fd = ::openat(m_rootFd, "meminfo", O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(m_rootFd, "meminfo");
     if (fd < 0)
         return std::nullopt;
     char buffer[16 * 1024];

@@ -18,6 +18,10 @@ namespace plenwick {
 // lifetime and every path is opened relative to it; opening a process reads its exe
 // link (one readlinkat), and its working set reads statm once, whichever order the
 // handle's queries come in. Handles must not outlive the source that opened them.
+//
+// The program reads the real /proc. Tests build a tree of their own and pass its path;
+// nothing else (no environment variable) moves the root. Files are read only when
+// they are regular files, and never wait on a FIFO or a device.
 class LinuxProcessSource : public ProcessSource {
 public:
     explicit LinuxProcessSource(const QString &procRoot = QStringLiteral("/proc"));
