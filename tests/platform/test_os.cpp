@@ -72,8 +72,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("exe");
         QTest::addColumn<QString>("shown");
+        // A dangling link is no word from the kernel that the file is gone.
         QTest::newRow("spaces, parentheses")
-            << "/opt/My Apps/a(b) c) (deleted)"_ba << u"/opt/My Apps/a(b) c) (deleted)"_s;
+            << "/opt/My Apps/a(b) c) (deleted)"_ba << u"/opt/My Apps/a(b) c)\u2420(deleted)"_s;
+        QTest::newRow("blanks only") << "/opt/ x/   "_ba << u"/opt/ x/\u2420\u2420\u2420"_s;
         // Each maximal subpart of an ill-formed sequence is one U+FFFD (Unicode 3.9).
         QTest::newRow("maximal subparts; overlong, surrogate, too high")
             << "/\xF1\x80\x80\xE1\x80\xC2z\x80\xBF\xC0\xAF\xED\xA0\x80\xF4\x91\xf4\x8f\xbf\xbf"_ba
@@ -101,6 +103,23 @@ private slots:
         QCOMPARE(handle->moduleFileName().value_or(QString()), shown);
         QCOMPARE(handle->moduleBaseName().value_or(QString()), shown.section(u'/', -1));
         QCOMPARE(handle->workingSetSize(), 250 * page);
+    }
+
+    // The kernel names a removed executable "<path> (deleted)", and only its file's
+    // link count tells it from a live file of that name.
+    void removedExecutableByItsLinkCount()
+    {
+        const QByteArray live = QFile::encodeName(root()) + "/x (deleted)";
+        const QByteArray removed = QFile::encodeName(root()) + "/y (deleted)";
+        const int fd = ::open(QFile::encodeName(root() + u"/y"_s), O_CREAT | O_RDWR, 0600);
+        QVERIFY(fd >= 0 && ::unlink(QFile::encodeName(root() + u"/y"_s)) == 0);
+        const QByteArray open = "/proc/self/fd/" + QByteArray::number(fd);
+        QVERIFY(writeFile(QFile::decodeName(live), "") && ::symlink(open, removed) == 0);
+        QVERIFY(addProcess(root(), 7, live) && addProcess(root(), 8, removed));
+        LinuxProcessSource source(root());
+        QCOMPARE(source.openProcess(7)->moduleBaseName(), u"x\u2420(deleted)"_s);
+        QCOMPARE(source.openProcess(8)->moduleBaseName(), u"y (deleted)"_s);
+        ::close(fd);
     }
 
     // Only regular files are read: a FIFO is refused at once, with or without a writer.

@@ -75,6 +75,30 @@ int openRegularFile(int rootFd, const char *path)
     return fd;
 }
 
+// What the kernel appends to the exe link of a process whose executable was removed.
+constexpr std::string_view DeletedSuffix = " (deleted)";
+constexpr char16_t BlankStandIn = 0x2420; // SYMBOL FOR SPACE
+
+// The executable's path as it is shown. Blanks at its end are shown as stand-ins: the
+// name is otherwise cut at its trailing blanks, and a name of blanks only would leave
+// the process without a row or slice, hidden from the chart. A path ending in
+// " (deleted)" shows that blank as a stand-in too, unless the kernel says the file is
+// gone, so that no live file can pass for a removed one by its name.
+QString shownExecutable(QByteArrayView link, bool removed)
+{
+    if (removed)
+        link.chop(qsizetype(DeletedSuffix.size()));
+    QString path = visibleText(textFromSystemBytes(link));
+    for (qsizetype i = path.size(); i > 0 && path.at(i - 1) == u' '; --i)
+        path[i - 1] = QChar(BlankStandIn);
+    const QLatin1StringView suffix(DeletedSuffix.data(), qsizetype(DeletedSuffix.size()));
+    if (path.endsWith(suffix))
+        path[path.size() - suffix.size()] = QChar(BlankStandIn);
+    if (removed)
+        path += suffix;
+    return path;
+}
+
 ssize_t readAll(int fd, char *buffer, std::size_t size)
 {
     std::size_t filled = 0;
@@ -248,8 +272,15 @@ std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
         target = longTarget.data();
     }
     if (length >= 0) {
-        return std::make_unique<LinuxProcessHandle>(
-            *this, pid, visibleText(textFromSystemBytes(QByteArrayView(target, length))));
+        const QByteArrayView link(target, length);
+        // An executable that is gone has no links left; a live one may be named
+        // "x (deleted)" all the same.
+        bool removed = false;
+        if (link.endsWith(QByteArrayView(DeletedSuffix.data(), qsizetype(DeletedSuffix.size())))) {
+            struct stat status {};
+            removed = ::fstatat(m_rootFd, path.path(), &status, 0) == 0 && status.st_nlink == 0;
+        }
+        return std::make_unique<LinuxProcessHandle>(*this, pid, shownExecutable(link, removed));
     }
     // No name. Permission denied (another user's process) or an exe that is no link
     // still means the directory is there. Otherwise the exe may be missing (a kernel
