@@ -64,7 +64,7 @@ void useDesignFont()
     }
 }
 
-int runApplication(int argc, char *argv[])
+int runApplication(int argc, char *argv[], const QString &procRoot)
 {
     QApplication app(argc, argv);
     initResources();
@@ -75,9 +75,7 @@ int runApplication(int argc, char *argv[])
     useDesignFont();
 
     IniSettingsStore settings(IniSettingsStore::defaultFilePath(applicationTitle()));
-    // Tests point the process reader elsewhere (a missing folder stands for a system
-    // whose process list cannot be read).
-    LinuxProcessSource processes(qEnvironmentVariable("PLENWICK_PROC_ROOT", u"/proc"_s));
+    LinuxProcessSource processes(procRoot);
     SystemDesktopShell shell;
 
     frmMain main(frmMain::Services{processes, settings, shell, makeHelpPictureProvider(), true});

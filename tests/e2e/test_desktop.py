@@ -51,12 +51,14 @@ def exit_cleanly(session, main):
 
 
 def case_startup(session, program):
-    session.start(program)
+    # The shipped program reads the real /proc whatever the environment says.
+    session.start(program, PLENWICK_PROC_ROOT="/nonexistent")
     splash = session.wait(lambda: [w for w in session.program_windows()
                                    if (session.outer(w) or ())[2:] == (457, 294)],
                           "the splash")[0]
     main = session.window("^Plenwick$")
     session.gone(splash, 10)
+    check(session.program_windows() == [main], "windows beside the main one: the failure box?")
     check(session.outer(main) == MAIN_DEFAULT, "main window at %s" % (session.outer(main),))
     exit_cleanly(session, main)
     stored = ini(session)
