@@ -2,6 +2,7 @@
 #include "platform/settings/settingstext.h"
 #include "support/memorysettingsstore.h"
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <QDir>
@@ -23,6 +24,8 @@ namespace {
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return {};
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -113,28 +116,59 @@ private slots:
         QCOMPARE(reopened.value(u"Preferences"_s, u"Before"_s), std::nullopt);
     }
 
-    void iniHandWrittenFileLosesOnlyItsBadLines()
+    // Every line stays as it was, byte for byte, except the lines of the keys written.
+    void iniKeepsWhatItCannotReadByteForByte()
     {
-        const char text[] =
-            "\xEF\xBB\xBF; written by h\xE4nd\r\norphan=1\n[preferences]\r\n"
-            "  zoom = 3  \r\nLatin=caf\xE9\nno equals sign\nNul=\0\n"
-            "OptRefresh1=True\n[Broken\nLost=1\n[Bad\xFF]\nLost=2\n"
-            "[ MainForm ]\nleft=2000\n[PREFERENCES]\nRefreshInterval2 = \\s10\\s \n";
-        QVERIFY(writeBytes(path(), QByteArray(text, sizeof text - 1)));
+        const QByteArray text(
+            "\xEF\xBB\xBF; written by h\xE4nd\r\norphan=1\n[preferences]\r\n  zoom = 3  \r\n"
+            "Latin=caf\xE9\nno equals sign\nNul=\0\nOptRefresh1=True\n[Broken\nLost=1\n"
+            "[MainForm\xA0]\nLeft=3000\nTop=3000\nHeight=9000\nWidth=9000\n"
+            "[ MainForm ]\nleft=2000\n[PREFERENCES]\nRefreshInterval2 = \\s10\\s \n",
+            242);
+        QVERIFY(writeBytes(path(), text));
         IniSettingsStore store(path());
-        QCOMPARE(store.value(u"Preferences"_s, u"Zoom"_s), u"3"_s);
-        QCOMPARE(store.value(u"MainForm"_s, u"Left"_s), u"2000"_s);
-        // The next save writes one section per name, in the program's letter case.
-        store.setValue(u"Preferences"_s, u"Zoom"_s, u"3"_s);
-        QVERIFY(!store.takeSaveFailure());
-        QCOMPARE(fileBytes(path()), "[Preferences]\nZoom=3\nOptRefresh1=True\n"
-                                    "RefreshInterval2=\\s10\\s\n\n[MainForm]\nleft=2000\n");
+        QCOMPARE(QStringList({*store.value(u"Preferences"_s, u"Zoom"_s),
+                              *store.value(u"MainForm"_s, u"Left"_s),
+                              *store.value(u"preferences"_s, u"refreshinterval2"_s)}),
+                 QStringList({u"3"_s, u"2000"_s, u" 10 "_s}));
+        {
+            const SettingsStore::Batch batch(store);
+            store.setValue(u"Preferences"_s, u"Zoom"_s, u"4"_s);
+            store.setValue(u"Preferences"_s, u"OptRefresh2"_s, u"False"_s);
+            store.setValue(u"DataForm"_s, u"Left"_s, u"1"_s);
+        }
+        QByteArray expected = text;
+        expected.replace("  zoom = 3  \r\n", "Zoom=4\r\n");
+        expected += "OptRefresh2=False\n\n[DataForm]\nLeft=1\n";
+        QCOMPARE(fileBytes(path()), expected);
+        const auto told = store.takeSaveFailure().value_or(SettingsStore::SaveFailure{});
+        QVERIFY(told.saved && told.path == path());
+        QCOMPARE(told.reason, u"11 lines could not be read (the first is line 2); they were kept "
+                              u"in the file as they were"_s);
+        store.setValue(u"DataForm"_s, u"Top"_s, u"2"_s);
+        QVERIFY(!store.takeSaveFailure()); // told once
+    }
+
+    // Two copies of the program saving into one file in turns keep each other's keys.
+    void iniTwoCopiesKeepEachOthersKeys()
+    {
+        IniSettingsStore first(path());
+        IniSettingsStore second(path());
+        first.setValue(u"DataForm"_s, u"Left"_s, u"8985"_s);
+        second.setValue(u"MainForm"_s, u"Left"_s, u"1500"_s);
+        first.setValue(u"Preferences"_s, u"Zoom"_s, u"2"_s);
+        const IniSettingsStore reopened(path());
+        QCOMPARE(QStringList({*reopened.value(u"DataForm"_s, u"Left"_s),
+                              *reopened.value(u"MainForm"_s, u"Left"_s),
+                              *reopened.value(u"Preferences"_s, u"Zoom"_s)}),
+                 QStringList({u"8985"_s, u"1500"_s, u"2"_s}));
     }
 
     void iniLeavesAnUnreadableFileAsItWas()
     {
-        // A folder, a named pipe, a file beyond the size limit: never written over.
-        for (const QString &kind : {u"folder"_s, u"pipe"_s, u"huge"_s}) {
+        // A folder, a named pipe, a file beyond the size limit, a file of which no line
+        // can be read (UTF-16): never written over.
+        for (const QString &kind : {u"folder"_s, u"pipe"_s, u"huge"_s, u"utf-16"_s}) {
             const QString file = m_dir->filePath(kind);
             if (kind == u"folder")
                 QVERIFY(QDir().mkpath(file));
@@ -142,18 +176,78 @@ private slots:
                 QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
             if (kind == u"huge")
                 QVERIFY(writeBytes(file, "[Preferences]\nZoom=3\n;" + QByteArray(17 << 20, '-')));
-            const QFileInfo before(file);
+            if (kind == u"utf-16") {
+                const QString text = u"\uFEFF[Preferences]\r\nZoom=3\r\n"_s;
+                QVERIFY(writeBytes(file, QByteArray(reinterpret_cast<const char *>(text.utf16()),
+                                                    text.size() * 2)));
+            }
+            const QByteArray before = fileBytes(file);
             IniSettingsStore store(file);
             QCOMPARE(store.value(u"Preferences"_s, u"Zoom"_s).has_value(), kind == u"huge");
             store.setValue(u"Preferences"_s, u"Zoom"_s, u"2"_s);
             const auto failure = store.takeSaveFailure();
-            QVERIFY(failure && failure->path == file && !failure->reason.isEmpty());
-            const QFileInfo after(file);
-            QVERIFY(after.size() == before.size() && after.isFile() == before.isFile());
+            QVERIFY(failure && failure->path == file && !failure->reason.isEmpty() &&
+                    !failure->saved);
+            QVERIFY(QFileInfo(file).isFile() == (kind != u"folder" && kind != u"pipe"));
+            QVERIFY(fileBytes(file) == before);
         }
     }
 
-    void iniOnAFullDiskKeepsThePreviousFileAndSaysSo()
+    // Whichever step of a save fails, the previous file stays whole, nothing is left
+    // beside it, the user is told once with the system's reason, and the next save
+    // writes everything; a batch of writes is one save, one replacement.
+    void iniFailedSaveKeepsThePreviousFile_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("reason");
+        using Step = IniSettingsStore::SaveStep;
+        QTest::newRow("create") << int(Step::Create) << EROFS << u"Read-only file system"_s;
+        QTest::newRow("write") << int(Step::Write) << ENOSPC << u"No space left on device"_s;
+        QTest::newRow("sync") << int(Step::Sync) << EIO << u"Input/output error"_s;
+        QTest::newRow("close") << int(Step::Close) << EDQUOT << u"Disk quota exceeded"_s;
+        QTest::newRow("commit") << int(Step::Commit) << EACCES << u"Permission denied"_s;
+    }
+    void iniFailedSaveKeepsThePreviousFile()
+    {
+        QFETCH(int, step);
+        QFETCH(int, error);
+        QFETCH(QString, reason);
+        IniSettingsStore store(path());
+        int failing = -1;
+        int replaced = 0;
+        store.setFaultInjection([&](IniSettingsStore::SaveStep at) {
+            replaced += at == IniSettingsStore::SaveStep::Commit && int(at) != failing;
+            return int(at) == failing ? error : 0;
+        });
+        store.setValue(u"Preferences"_s, u"Zoom"_s, u"3"_s);
+        const QByteArray before = fileBytes(path());
+        failing = step;
+        store.setValue(u"MainForm"_s, u"Left"_s, u"2000"_s);
+        store.setValue(u"MainForm"_s, u"Top"_s, u"50"_s);
+        const auto failure = store.takeSaveFailure().value_or(SettingsStore::SaveFailure{});
+        QCOMPARE(QStringList({failure.path, failure.reason}), QStringList({path(), reason}));
+        QVERIFY(!store.takeSaveFailure());
+        QCOMPARE(fileBytes(path()), before);
+        QCOMPARE(QDir(m_dir->filePath(u"Plenwick"_s)).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"Plenwick.ini"_s});
+        failing = -1;
+        QVERIFY(writeBytes(path() + u".saving"_s, "left by a program killed while saving"));
+        {
+            const SettingsStore::Batch batch(store);
+            store.setValue(u"Preferences"_s, u"Zoom"_s, u"4"_s);
+            store.setValue(u"Preferences"_s, u"OptRefresh1"_s, u"True"_s);
+        }
+        QVERIFY(!store.takeSaveFailure());
+        QCOMPARE(replaced, 2);
+        QCOMPARE(fileBytes(path()), "[Preferences]\nZoom=4\nOptRefresh1=True\n\n"
+                                    "[MainForm]\nLeft=2000\nTop=50\n");
+        QVERIFY(!QFile::exists(path() + u".saving"_s));
+    }
+
+    // The same on a real full and then read-only disk, where root may mount one; a file
+    // of another user's keeps its owner and mode when root saves it.
+    void iniOnARealDiskKeepsThePreviousFileAndSaysWhy()
     {
         // A 16 kB file system of its own, in a mount namespace of this test's own.
         const QString disk = QFileInfo(path()).path();
@@ -161,26 +255,34 @@ private slots:
         if (!QDir().mkpath(disk) || ::unshare(CLONE_NEWNS) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount("tmpfs", diskName.constData(), "tmpfs", 0, "size=16k") != 0)
-            QSKIP("Cannot mount a small file system here: this test must run as root");
+            QSKIP("Cannot mount a small file system here: this runs as root only");
         const auto unmount = qScopeGuard([&] { ::umount2(diskName.constData(), MNT_DETACH); });
         IniSettingsStore store(path());
         store.setValue(u"Preferences"_s, u"Zoom"_s, u"3"_s);
+        const QByteArray file = QFile::encodeName(path());
+        QVERIFY(::chown(file.constData(), 65534, 65534) == 0 &&
+                ::chmod(file.constData(), 0640) == 0);
         const QByteArray before = fileBytes(path());
         QFile filler(disk + u"/filler"_s);
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         while (filler.write(QByteArray(512, 'x')) > 0) {
         }
         store.setValue(u"MainForm"_s, u"Left"_s, u"2000"_s);
-        store.setValue(u"MainForm"_s, u"Top"_s, u"50"_s);
-        const auto failure = store.takeSaveFailure().value_or(SettingsStore::SaveFailure{});
-        QCOMPARE(QStringList({failure.path, failure.reason}),
-                 QStringList({path(), u"No space left on device"_s}));
-        QVERIFY(!store.takeSaveFailure()); // told once
+        QCOMPARE(store.takeSaveFailure().value_or(SettingsStore::SaveFailure{}).reason,
+                 u"No space left on device"_s);
         QCOMPARE(fileBytes(path()), before);
-        // With room again, the next save writes everything held in memory.
         QVERIFY(filler.remove());
         store.setValue(u"Preferences"_s, u"Zoom"_s, u"4"_s);
         QVERIFY(!store.takeSaveFailure());
+        struct stat status {};
+        QVERIFY(::stat(file.constData(), &status) == 0);
+        QCOMPARE(QList<unsigned>({status.st_uid, status.st_gid, status.st_mode & 07777}),
+                 QList<unsigned>({65534, 65534, 0640}));
+        QVERIFY(::mount(nullptr, diskName.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) ==
+                0);
+        store.setValue(u"Preferences"_s, u"Zoom"_s, u"1"_s);
+        QCOMPARE(store.takeSaveFailure().value_or(SettingsStore::SaveFailure{}).reason,
+                 u"Read-only file system"_s);
         QCOMPARE(IniSettingsStore(path()).value(u"MainForm"_s, u"Left"_s), u"2000"_s);
     }
 };

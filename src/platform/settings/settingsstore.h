@@ -6,13 +6,29 @@
 namespace plenwick {
 
 // The per-user settings store: text values addressed by section and key, under the
-// application's own name. Writes take effect at once and survive the program.
+// application's own name. Writes take effect at once and survive the program; the
+// writes made while a Batch is open are saved together when the last batch closes.
 class SettingsStore {
 public:
-    // A save that did not reach the file: the file's path and a short sentence saying why.
+    // A save that did not reach the file: the file's path and a short sentence saying
+    // why. With `saved`, the settings did reach it, and the sentence tells what in the
+    // file could not be read and was kept as it was.
     struct SaveFailure {
         QString path;
         QString reason;
+        bool saved = false;
+    };
+
+    // Gathers the writes made during its lifetime into one save.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore &store) : m_store(store) { m_store.beginBatch(); }
+        ~Batch() { m_store.endBatch(); }
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        SettingsStore &m_store;
     };
 
     virtual ~SettingsStore() = default;
@@ -29,6 +45,10 @@ public:
     // The first save that failed since the last call, and forgets it; nothing when every
     // save since then succeeded. The in-memory store never fails.
     virtual std::optional<SaveFailure> takeSaveFailure() { return std::nullopt; }
+
+protected:
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
 };
 
 } // namespace plenwick
