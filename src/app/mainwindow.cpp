@@ -349,7 +349,9 @@ void frmMain::Form_QueryUnload()
         return;
     m_queryUnloadDone = true;
 
-    // Window positions first, while the windows still stand as the user left them.
+    // Window positions first, while the windows still stand as the user left them; both
+    // reach the file in one save.
+    std::optional<SettingsStore::Batch> save(std::in_place, m_services.settings);
     frmData *dataForm = m_data.loaded();
     frmAbout *about = m_about.loaded();
     frmPreferences *prefs = m_preferences.loaded();
@@ -367,14 +369,16 @@ void frmMain::Form_QueryUnload()
     frmAbout *aboutNow = m_about.loaded();
     values.activeHyperlink = aboutNow && aboutNow->isVisible() && aboutNow->hyperlinksActive();
     savePreferences(m_services.settings, values);
+    save.reset();
 
     // Settings that could not be saved are never lost in silence; the program ends all
     // the same once the user has read why.
     if (const auto failure = m_services.settings.takeSaveFailure()) {
         Timer1.stop();
+        const QString told = failure->saved ? u"Your settings were saved to %1.\n\n%2"_s
+                                            : u"Your settings could not be saved to %1.\n\n%2"_s;
         QMessageBox box(QMessageBox::Warning, applicationTitle(),
-                        u"Your settings could not be saved to %1.\n\n%2"_s.arg(
-                            QDir::toNativeSeparators(failure->path), failure->reason),
+                        told.arg(QDir::toNativeSeparators(failure->path), failure->reason),
                         QMessageBox::Ok, this);
         box.setObjectName(u"saveFailure"_s);
         box.setTextFormat(Qt::PlainText);

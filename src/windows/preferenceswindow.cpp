@@ -234,6 +234,7 @@ void frmPreferences::formLoad()
 
 void frmPreferences::formQueryUnload()
 {
+    const SettingsStore::Batch save(m_store);
     writeInteger(m_store, keys::Preferences, keys::Zoom, sliZoom->value());
     writeTruth(m_store, keys::Preferences, keys::OptRefresh1, optRefresh1->isChecked());
     writeTruth(m_store, keys::Preferences, keys::OptRefresh2, optRefresh2->isChecked());

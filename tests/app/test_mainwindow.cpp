@@ -140,9 +140,10 @@ private slots:
             button->click();
         else
             p.find<QAction>(how)->trigger();
-        // Positions first, then preferences; once, however often the window is closed.
+        // Positions first, then preferences, in one save; once, however often the window
+        // is closed.
         const QStringList log = p.store.writeLog();
-        QVERIFY(main.isEnding());
+        QVERIFY(main.isEnding() && p.store.saves() == 1);
         QVERIFY(log.size() > 4);
         QVERIFY(log.first().startsWith(u"MainForm/"_s) && log.last().startsWith(u"Preferences/"_s));
         main.close();

@@ -16,6 +16,14 @@ void MemorySettingsStore::setValue(const QString &section, const QString &key, c
 {
     m_values.insert({section, key}, text);
     m_writes.append(Write{section, key, text});
+    if (m_batchDepth == 0)
+        ++m_saves;
+}
+
+void MemorySettingsStore::endBatch()
+{
+    if (--m_batchDepth == 0 && m_writesAtBatch != m_writes.size())
+        ++m_saves;
 }
 
 QStringList MemorySettingsStore::writeLog() const

@@ -33,17 +33,35 @@ public:
     {
         m_values.insert({section, key}, text);
     }
-    // Forgets the recorded writes but keeps the values.
-    void clearWrites() { m_writes.clear(); }
+    // Forgets the recorded writes and saves but keeps the values.
+    void clearWrites()
+    {
+        m_writes.clear();
+        m_saves = 0;
+    }
+    // How many times the writes went to the file: one per write outside a batch, one
+    // per outermost batch with writes in it.
+    int saves() const { return m_saves; }
 
     // Every setValue call since the last clearWrites, oldest first.
     const QList<Write> &writes() const { return m_writes; }
     // The same as "Section/Key=text" lines.
     QStringList writeLog() const;
 
+protected:
+    void beginBatch() override
+    {
+        if (m_batchDepth++ == 0)
+            m_writesAtBatch = m_writes.size();
+    }
+    void endBatch() override;
+
 private:
     QMap<QPair<QString, QString>, QString> m_values;
     QList<Write> m_writes;
+    int m_saves = 0;
+    int m_batchDepth = 0;
+    qsizetype m_writesAtBatch = 0;
 };
 
 } // namespace plenwick

@@ -186,7 +186,7 @@ private slots:
                  u"Preferences/Zoom=3;Preferences/OptRefresh1=False;"
                  u"Preferences/OptRefresh2=False;Preferences/OptRefresh3=True;"
                  u"Preferences/RefreshInterval1= 2.50 ;Preferences/RefreshInterval2=abc"_s);
-        QVERIFY(w->values().zoom == 3 && log.size() == 8 &&
+        QVERIFY(w->values().zoom == 3 && log.size() == 8 && m_store.saves() == 1 &&
                 log[6].startsWith(u"PreferencesForm/Left="_s) &&
                 log[7].startsWith(u"PreferencesForm/Top="_s));
         m_window.release();
