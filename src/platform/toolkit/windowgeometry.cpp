@@ -1,5 +1,6 @@
 #include "windowgeometry.h"
 
+#include "toolkit.h"
 #include "twips.h"
 
 #include <algorithm>
@@ -127,7 +128,7 @@ double WindowGeometry::height() const
 
 void WindowGeometry::setLeft(double twips)
 {
-    if (!m_window)
+    if (!m_window || !canPlaceWindows())
         return;
     const int px = twipsToPixels(twips, screenTwipsPerPixel().x);
     m_left = {twips, px, true};
@@ -136,7 +137,7 @@ void WindowGeometry::setLeft(double twips)
 
 void WindowGeometry::setTop(double twips)
 {
-    if (!m_window)
+    if (!m_window || !canPlaceWindows())
         return;
     const int px = twipsToPixels(twips, screenTwipsPerPixel().y);
     m_top = {twips, px, true};
