@@ -196,6 +196,13 @@ class WaylandSession(Session):
                     if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY", "XDG_SESSION"))}
         self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+        try:
+            self._compositor(bus)
+        except BaseException:
+            self.close()
+            raise
+
+    def _compositor(self, bus):
         self._bus(bus)
         socket = "plenwick-%d" % os.getpid()
         self._spawn(["weston", "--backend=headless-backend.so", "--xwayland", "--idle-time=0",
