@@ -48,6 +48,13 @@ class Session:
         self.env["DISPLAY"] = ":" + number.decode().strip()
         self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+        self._bus(bus)
+        self._spawn(["openbox", "--sm-disable"], "openbox",
+                    env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
+        self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                   check=False), "openbox to come up")
+
+    def _bus(self, bus):
         if bus:
             out = self.run("dbus-daemon", "--session", "--fork", "--print-address=1",
                            "--print-pid=1")
@@ -55,10 +62,6 @@ class Session:
             self.procs.append(int(pid))
         else:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + self.tmp + "/no-bus"
-        self._spawn(["openbox", "--sm-disable"], "openbox",
-                    env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
-        self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
-                                                   check=False), "openbox to come up")
 
     def _spawn(self, argv, log, env=None, **kw):
         with open(os.path.join(self.tmp, log + ".log"), "ab") as out:
@@ -172,6 +175,52 @@ class Session:
     def log(self, name="program"):
         with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
             return f.read()
+
+
+class WaylandSession(Session):
+    """A Wayland session as GNOME and KDE Plasma start them: weston's headless compositor
+    with XWayland for X clients (weston acting as their window manager) and
+    XDG_SESSION_TYPE=wayland. The program starts with the platform that it chooses
+    itself unless the test names one. X tools (xdotool, xprop) see its X clients."""
+
+    def __init__(self, bus=False):
+        missing = [t for t in ("weston", "Xwayland") + TOOLS[2:] if not shutil.which(t)]
+        if missing:
+            raise Failure("not installed: " + " ".join(missing) + " (run make deps)")
+        self.tmp = tempfile.mkdtemp(prefix="plenwick-wl-")
+        self.config = os.path.join(self.tmp, "config")
+        os.makedirs(self.config)
+        self.procs = []
+        self.program = None
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY", "XDG_SESSION"))}
+        self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+        try:
+            self._compositor(bus)
+        except BaseException:
+            self.close()
+            raise
+
+    def _compositor(self, bus):
+        self._bus(bus)
+        socket = "plenwick-%d" % os.getpid()
+        self._spawn(["weston", "--backend=headless-backend.so", "--xwayland", "--idle-time=0",
+                     "--socket=" + socket, "--width=1280", "--height=1024"], "weston",
+                    env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
+        # weston picks a free X display for XWayland and says which in its log.
+        display = self.wait(lambda: re.search(r"xserver listening on display (:\d+)",
+                                              self.log("weston")), "weston and XWayland")
+        self.env.update(WAYLAND_DISPLAY=socket, XDG_SESSION_TYPE="wayland",
+                        DISPLAY=display.group(1))
+        # XWayland itself starts on the first X client.
+        self.wait(lambda: self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
+                  "XWayland's window manager", 60)
+
+    def start(self, program, **env):
+        env = dict(self.env, XDG_CONFIG_HOME=self.config, **env)
+        self.program = self._spawn([program], "program", env=env)
+        return self.program
 
 
 def run_headless(program, screenshot):

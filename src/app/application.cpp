@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QProcessEnvironment>
+#include <vector>
 
 static void initResources()
 {
@@ -64,9 +66,37 @@ void useDesignFont()
     }
 }
 
+QString preferredPlatform(const QProcessEnvironment &environment, const QStringList &arguments)
+{
+    if (!environment.value(u"QT_QPA_PLATFORM"_s).isEmpty())
+        return {};
+    for (const QString &argument : arguments.mid(1))
+        if (argument == "-platform"_L1 || argument == "--platform"_L1)
+            return {};
+    const bool wayland = !environment.value(u"WAYLAND_DISPLAY"_s).isEmpty() ||
+                         environment.value(u"XDG_SESSION_TYPE"_s) == "wayland"_L1;
+    if (!wayland || environment.value(u"DISPLAY"_s).isEmpty())
+        return {};
+    return u"xcb;wayland"_s;
+}
+
 int runApplication(int argc, char *argv[], const QString &procRoot)
 {
-    QApplication app(argc, argv);
+    // The platform goes in as an argument, not into the environment, so that programs
+    // started from this one (a browser for the web site) make their own choice.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QByteArray platform =
+        preferredPlatform(QProcessEnvironment::systemEnvironment(), arguments).toLocal8Bit();
+    QByteArray platformOption("-platform");
+    std::vector<char *> args(argv, argv + argc);
+    if (!platform.isEmpty() && argc > 0) {
+        args.insert(args.begin() + 1, {platformOption.data(), platform.data()});
+        argc += 2;
+    }
+    args.push_back(nullptr);
+    QApplication app(argc, args.data());
     initResources();
     QApplication::setApplicationName(applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(PLENWICK_VERSION));

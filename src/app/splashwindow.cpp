@@ -42,7 +42,9 @@ void frmSplash::formLoad()
     const double heightTwips = height() * tp.y, widthTwips = width() * tp.x;
     const double top = (screenHeightTwips() / 2 - heightTwips / 2) * 0.8;
     const double left = screenWidthTwips() / 2 - widthTwips / 2;
-    move(static_cast<int>(std::lround(left / tp.x)), static_cast<int>(std::lround(top / tp.y)));
+    // Where windows cannot place themselves the desktop places it.
+    if (canPlaceWindows())
+        move(static_cast<int>(std::lround(left / tp.x)), static_cast<int>(std::lround(top / tp.y)));
     Timer1.start();
 }
 

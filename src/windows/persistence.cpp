@@ -1,6 +1,7 @@
 #include "persistence.h"
 
 #include "platform/settings/settingstext.h"
+#include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/windowgeometry.h"
 #include "settingskeys.h"
 
@@ -16,8 +17,11 @@ void saveWindowPositions(SettingsStore &store, std::span<const WindowPlacement> 
         if (w.window->windowState() &
             (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
             continue;
-        writeSingle(store, w.section, keys::Left, static_cast<float>(w.geometry->left()));
-        writeSingle(store, w.section, keys::Top, static_cast<float>(w.geometry->top()));
+        // A place the program cannot know is not stored over the last known one.
+        if (canPlaceWindows()) {
+            writeSingle(store, w.section, keys::Left, static_cast<float>(w.geometry->left()));
+            writeSingle(store, w.section, keys::Top, static_cast<float>(w.geometry->top()));
+        }
         if (w.withSize) {
             writeSingle(store, w.section, keys::Height, static_cast<float>(w.geometry->height()));
             writeSingle(store, w.section, keys::Width, static_cast<float>(w.geometry->width()));

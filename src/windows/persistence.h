@@ -22,7 +22,8 @@ struct WindowPlacement {
 
 // Writes each window's "Left", "Top" (and "Height", "Width") in twips, in the order
 // given, skipping windows that are not shown or are minimized or maximized: their
-// keys keep what an earlier run stored.
+// keys keep what an earlier run stored. Where the program cannot place its windows
+// (natively on Wayland) "Left" and "Top" keep theirs too.
 void saveWindowPositions(SettingsStore &store, std::span<const WindowPlacement> windows);
 
 // The preferences as the windows hold them at the end of the run.

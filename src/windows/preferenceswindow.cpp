@@ -242,8 +242,12 @@ void frmPreferences::formQueryUnload()
     m_store.setValue(keys::Preferences, keys::RefreshInterval1, txtRefresh1->text());
     m_store.setValue(keys::Preferences, keys::RefreshInterval2, txtRefresh2->text());
 
-    writeSingle(m_store, keys::PreferencesForm, keys::Left, static_cast<float>(m_geometry->left()));
-    writeSingle(m_store, keys::PreferencesForm, keys::Top, static_cast<float>(m_geometry->top()));
+    if (canPlaceWindows()) {
+        writeSingle(m_store, keys::PreferencesForm, keys::Left,
+                    static_cast<float>(m_geometry->left()));
+        writeSingle(m_store, keys::PreferencesForm, keys::Top,
+                    static_cast<float>(m_geometry->top()));
+    }
 
     const int zoom = sliZoom->value();
     if (zoom >= 1 && zoom <= 4)

@@ -1,6 +1,7 @@
 // The main window driven from outside, as a user and the other windows drive it: start-up
 // from stored settings, the commands, the refresh cycle while it yields, the close paths
 // and their saving, the keyboard and the wheel.
+#include "app/application.h"
 #include "app/mainwindow.h"
 #include "platform/toolkit/desktopshell.h"
 #include "platform/toolkit/picturebox.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -101,6 +103,41 @@ private slots:
         QTEST(int(main.timerInterval()), "interval");
         QCOMPARE(p.checkedZoomItems(), QStringList{zoomItem});
         QCOMPARE(main.magnification(), p.checkedZoomItems().first().mid(3, 1).toInt());
+    }
+
+    // Which platform the program asks for before the application object exists.
+    void platformChoice_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform");
+        const QString x = u"DISPLAY=:0"_s, wl = u"WAYLAND_DISPLAY=wayland-0"_s;
+        const QStringList none;
+        QTest::newRow("nothing set") << none << none << QString();
+        QTest::newRow("X session")
+            << QStringList{x, u"XDG_SESSION_TYPE=x11"_s} << none << QString();
+        QTest::newRow("GNOME Wayland")
+            << QStringList{x, wl, u"XDG_CURRENT_DESKTOP=GNOME"_s} << none << u"xcb;wayland"_s;
+        QTest::newRow("KDE Wayland, session type only")
+            << QStringList{x, u"XDG_SESSION_TYPE=wayland"_s, u"XDG_CURRENT_DESKTOP=KDE"_s} << none
+            << u"xcb;wayland"_s;
+        QTest::newRow("Wayland without X") << QStringList{wl} << none << QString();
+        QTest::newRow("user's QT_QPA_PLATFORM")
+            << QStringList{x, wl, u"QT_QPA_PLATFORM=wayland"_s} << none << QString();
+        QTest::newRow("-platform")
+            << QStringList{x, wl} << QStringList{u"-platform"_s, u"wayland"_s} << QString();
+        QTest::newRow("--platform")
+            << QStringList{x, wl} << QStringList{u"--platform"_s, u"wayland"_s} << QString();
+    }
+    void platformChoice()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QStringList, arguments);
+        QProcessEnvironment env(QProcessEnvironment::InheritFromParent);
+        env.clear();
+        for (const QString &pair : environment)
+            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        QTEST(preferredPlatform(env, QStringList{u"plenwick"_s} + arguments), "platform");
     }
 
     // A stored window with no size takes the default rectangle (any other one is brought

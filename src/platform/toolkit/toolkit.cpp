@@ -1,6 +1,6 @@
 #include "toolkit.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
@@ -17,6 +17,11 @@ QString applicationTitle()
 void yieldToEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool canPlaceWindows()
+{
+    return !QApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 bool showCriticalMessage(QWidget *parent, const QString &text, const QString &caption)

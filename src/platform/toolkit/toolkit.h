@@ -14,6 +14,12 @@ QString applicationTitle();
 // Lets pending window events run once, then returns.
 void yieldToEvents();
 
+// Whether the program places its own windows. A native Wayland client cannot: the
+// compositor places every window, and what the toolkit reports as a window's position
+// there is no place on the screen. Where this is false, positions are neither set nor
+// stored; sizes are.
+bool canPlaceWindows();
+
 // Shows a message box with the critical (stop) icon. It does not block: the program
 // goes on, and while one such box is open no second one stacks on top of it.
 // Returns false when a box was already open and none was shown.

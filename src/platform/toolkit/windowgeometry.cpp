@@ -1,13 +1,18 @@
 #include "windowgeometry.h"
 
+#include "toolkit.h"
 #include "twips.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
 #include <QTimer>
+#include <xcb/xcb.h>
 
 namespace plenwick {
 
@@ -33,6 +38,46 @@ void fitAxis(double &start, double &length, int spanStart, int spanLength, int m
     if (startPx < spanStart || startPx + px > spanStart + spanLength)
         start = std::max<double>(spanStart, std::min(startPx, spanStart + spanLength - px)) *
                 twipsPerPixel;
+}
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+// Whether the X window manager tells the thickness of its frames (_NET_FRAME_EXTENTS),
+// as openbox and mutter do. Weston's does not, and the toolkit then takes the whole
+// window that the manager wraps around the program's, the shadow it draws included,
+// for the frame. Any other platform: its frame margins stand.
+bool frameThicknessKnown()
+{
+    static const bool known = [] {
+        const auto *x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+        xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+        if (!connection)
+            return true;
+        const xcb_atom_t supported = internAtom(connection, "_NET_SUPPORTED");
+        const xcb_atom_t extents = internAtom(connection, "_NET_FRAME_EXTENTS");
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        const xcb_get_property_cookie_t cookie =
+            xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096);
+        xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr);
+        bool found = false;
+        if (reply && reply->format == 32) {
+            const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+            const auto *end = atoms + xcb_get_property_value_length(reply) / 4;
+            found = std::find(atoms, end, extents) != end;
+        }
+        std::free(reply);
+        return found;
+    }();
+    return known;
 }
 
 double overlapArea(const QRectF &a, const QRectF &b)
@@ -87,7 +132,9 @@ WindowGeometry::WindowGeometry(QWidget *window) : QObject(window), m_window(wind
 
 QMargins WindowGeometry::frameMargins() const
 {
-    if (!m_window)
+    // A frame whose thickness the window manager does not tell is taken as none: its
+    // shadow is not taken off the stored size.
+    if (!m_window || !frameThicknessKnown())
         return {};
     const QRect frame = m_window->frameGeometry();
     const QRect inner = m_window->geometry();
@@ -114,20 +161,25 @@ double WindowGeometry::top() const
 
 double WindowGeometry::width() const
 {
-    return m_window ? readBack(m_width, m_window->frameGeometry().width(), screenTwipsPerPixel().x)
-                    : 0.0;
+    if (!m_window)
+        return 0.0;
+    const QMargins frame = frameMargins();
+    return readBack(m_width, m_window->width() + frame.left() + frame.right(),
+                    screenTwipsPerPixel().x);
 }
 
 double WindowGeometry::height() const
 {
-    return m_window
-               ? readBack(m_height, m_window->frameGeometry().height(), screenTwipsPerPixel().y)
-               : 0.0;
+    if (!m_window)
+        return 0.0;
+    const QMargins frame = frameMargins();
+    return readBack(m_height, m_window->height() + frame.top() + frame.bottom(),
+                    screenTwipsPerPixel().y);
 }
 
 void WindowGeometry::setLeft(double twips)
 {
-    if (!m_window)
+    if (!m_window || !canPlaceWindows())
         return;
     const int px = twipsToPixels(twips, screenTwipsPerPixel().x);
     m_left = {twips, px, true};
@@ -136,7 +188,7 @@ void WindowGeometry::setLeft(double twips)
 
 void WindowGeometry::setTop(double twips)
 {
-    if (!m_window)
+    if (!m_window || !canPlaceWindows())
         return;
     const int px = twipsToPixels(twips, screenTwipsPerPixel().y);
     m_top = {twips, px, true};
