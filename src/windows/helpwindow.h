@@ -51,6 +51,9 @@ private:
     QWidget *Picture2 = nullptr; // the page, inside the viewport
     // Image3 (the main window), Image1 (preferences), Image2 (data window).
     std::array<QLabel *, 3> m_images{};
+    // Twips of the page that one wheel notch moves, and what is left of a notch.
+    double m_wheelStep = 0;
+    double m_wheelRest = 0;
 
     HelpPictureProvider m_pictures;
     // The inside of the viewport, within its border: the page's container.
