@@ -263,7 +263,6 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     Picture2->setAutoFillBackground(true);
     Picture2->setAccessibleName(u"Help page contents"_s);
 
-    QList<QLabel *> labels;
     for (const LabelSpec &spec : kLabels) {
         auto *label = new QLabel(Picture2);
         label->setObjectName(spec.name.toString());
@@ -281,7 +280,7 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
         const int needed = label->heightForWidth(label->width());
         if (needed > label->height())
             label->resize(label->width(), needed);
-        labels << label;
+        m_labels << label;
     }
 
     for (std::size_t i = 0; i < std::size(kPictures); ++i) {
@@ -295,7 +294,7 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     }
 
     // Captions lie on the pictures and must be drawn above them.
-    for (QLabel *label : labels)
+    for (QLabel *label : std::as_const(m_labels))
         label->raise();
 
     QWidget::setTabOrder(VScroll1, Picture1);
@@ -312,6 +311,15 @@ void frmHelp::formLoad()
     VScroll1->setMaximum(toScrollValue(kPageRect.height - kViewportRect.height));
     for (std::size_t i = 0; i < std::size(kPictures); ++i)
         showPicture(m_images[i], kPictures[i].shows);
+}
+
+QList<QRect> frmHelp::captionsOn(const QLabel *image) const
+{
+    QList<QRect> captions;
+    for (const QLabel *label : m_labels)
+        if (label->geometry().intersects(image->geometry()))
+            captions << label->geometry().translated(-image->pos());
+    return captions;
 }
 
 void frmHelp::VScroll1_Change()
@@ -335,7 +343,7 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
     const QSize size = image->size();
     QPixmap pixmap;
     if (m_pictures)
-        pixmap = m_pictures(which, size, devicePixelRatioF());
+        pixmap = m_pictures(which, size, devicePixelRatioF(), captionsOn(image));
     if (pixmap.isNull()) {
         pixmap = helpPicturePlaceholder(which, size, devicePixelRatioF());
     } else if (pixmap.deviceIndependentSize().toSize() != size) {

@@ -290,6 +290,18 @@ private slots:
             const QImage shown = image->pixmap().toImage();
             QCOMPARE(shown.devicePixelRatio(), ratio);
             QCOMPARE(shown.size(), image->size() * ratio);
+            // Every text of the page that lies on the picture lies on its bare white ground.
+            for (const QLabel *text : m_window->findChildren<QLabel *>()) {
+                const QRect on = text->geometry().intersected(image->geometry());
+                if (text->text().isEmpty() || on.isEmpty())
+                    continue;
+                const QRect under(on.topLeft() - image->pos(), on.size());
+                int marked = 0;
+                for (int y = under.top() * ratio; y < (under.bottom() + 1) * ratio; ++y)
+                    for (int x = under.left() * ratio; x < (under.right() + 1) * ratio; ++x)
+                        marked += shown.pixel(x, y) != qRgb(255, 255, 255);
+                QVERIFY2(!marked, qPrintable(text->objectName() + u" on "_s + name));
+            }
             if (name == u"Image1"_s)
                 continue; // the preferences window is not of its frame's shape
             // The window's contents reach into the bottom right quarter of the frame.
