@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace plenwick {
 
@@ -36,6 +38,9 @@ constexpr TwipsRect kPageRect{0, 0, 5895, 19000};
 // Arrow and trough steps of the scroll bar, in twips of the page.
 constexpr int kSmallChange = 50;
 constexpr int kLargeChange = 100;
+
+// The size of the page's paragraphs, in points.
+constexpr double kParagraphPointSize = 8.25;
 
 struct PictureSpec {
     QStringView name;
@@ -70,7 +75,7 @@ const LabelSpec kLabels[] = {
     {u"Label4", {30, 450, 5775, 255}, 12, true, u"Help Document"},
     {u"Label9",
      {90, 960, 5655, 735},
-     8.25,
+     kParagraphPointSize,
      false,
      u"Below is the main screen of Plenwick. Your memory is represented by a bar graph, with "
      u"each process (application, utility, driver, etc.) shown proportionately according to "
@@ -99,7 +104,7 @@ const LabelSpec kLabels[] = {
      u"process currently running."},
     {u"Label10",
      {90, 8010, 5625, 735},
-     8.25,
+     kParagraphPointSize,
      false,
      u"Below is the Preferences screen. Due to the simplicity of Plenwick, it does not require "
      u"a confusing preferences dialog. There are two options, the display Magnification level "
@@ -126,7 +131,7 @@ const LabelSpec kLabels[] = {
      u"Choose memory scan refresh rate interval."},
     {u"Label18",
      {90, 11820, 5625, 1125},
-     8.25,
+     kParagraphPointSize,
      false,
      u"Below is the View Data screen. It displays the raw data collected during the memory "
      u"scan. Information includes, total system memory and available memory (according to "
@@ -147,6 +152,13 @@ const LabelSpec kLabels[] = {
      u"Location."},
     {u"Label19", {30, 18810, 5835, 285}, 6.75, true, u"Plenwick 1.0 \u2014 memory at a glance."},
 };
+
+QFont helpFont(double pointSize)
+{
+    QFont font(u"Arial"_s);
+    font.setPointSizeF(pointSize);
+    return font;
+}
 
 QRect pixelRect(const TwipsRect &r)
 {
@@ -232,6 +244,11 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     // go to the viewport.
     m_inside->setAttribute(Qt::WA_TransparentForMouseEvents);
     Picture1->installEventFilter(this);
+    // One wheel notch moves the page by the desktop's number of lines of the page's text,
+    // over the page and over the scroll bar alike.
+    m_wheelStep = QApplication::wheelScrollLines() *
+                  QFontMetricsF(helpFont(kParagraphPointSize)).lineSpacing() *
+                  screenTwipsPerPixel().y;
 
     Picture2 = new QWidget(m_inside);
     Picture2->setObjectName(u"Picture2"_s);
@@ -246,16 +263,13 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     Picture2->setAutoFillBackground(true);
     Picture2->setAccessibleName(u"Help page contents"_s);
 
-    QList<QLabel *> labels;
     for (const LabelSpec &spec : kLabels) {
         auto *label = new QLabel(Picture2);
         label->setObjectName(spec.name.toString());
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(true);
         label->setAlignment((spec.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-        QFont font(u"Arial"_s);
-        font.setPointSizeF(spec.pointSize);
-        label->setFont(font);
+        label->setFont(helpFont(spec.pointSize));
         // No background of its own: the page or the picture beneath shows through.
         label->setAutoFillBackground(false);
         label->setText(spec.text.toString());
@@ -266,7 +280,7 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
         const int needed = label->heightForWidth(label->width());
         if (needed > label->height())
             label->resize(label->width(), needed);
-        labels << label;
+        m_labels << label;
     }
 
     for (std::size_t i = 0; i < std::size(kPictures); ++i) {
@@ -280,12 +294,13 @@ frmHelp::frmHelp(HelpPictureProvider pictures, QWidget *parent)
     }
 
     // Captions lie on the pictures and must be drawn above them.
-    for (QLabel *label : labels)
+    for (QLabel *label : std::as_const(m_labels))
         label->raise();
 
     QWidget::setTabOrder(VScroll1, Picture1);
     QWidget::setTabOrder(Picture1, Picture2);
 
+    VScroll1->installEventFilter(this);
     connect(VScroll1, &QScrollBar::valueChanged, this, &frmHelp::VScroll1_Change);
     connect(VScroll1, &QScrollBar::sliderMoved, this, &frmHelp::VScroll1_Scroll);
 }
@@ -296,6 +311,15 @@ void frmHelp::formLoad()
     VScroll1->setMaximum(toScrollValue(kPageRect.height - kViewportRect.height));
     for (std::size_t i = 0; i < std::size(kPictures); ++i)
         showPicture(m_images[i], kPictures[i].shows);
+}
+
+QList<QRect> frmHelp::captionsOn(const QLabel *image) const
+{
+    QList<QRect> captions;
+    for (const QLabel *label : m_labels)
+        if (label->geometry().intersects(image->geometry()))
+            captions << label->geometry().translated(-image->pos());
+    return captions;
 }
 
 void frmHelp::VScroll1_Change()
@@ -319,7 +343,7 @@ void frmHelp::showPicture(QLabel *image, HelpPicture which)
     const QSize size = image->size();
     QPixmap pixmap;
     if (m_pictures)
-        pixmap = m_pictures(which, size, devicePixelRatioF());
+        pixmap = m_pictures(which, size, devicePixelRatioF(), captionsOn(image));
     if (pixmap.isNull()) {
         pixmap = helpPicturePlaceholder(which, size, devicePixelRatioF());
     } else if (pixmap.deviceIndependentSize().toSize() != size) {
@@ -343,9 +367,13 @@ void frmHelp::keyPressEvent(QKeyEvent *event)
 
 bool frmHelp::eventFilter(QObject *watched, QEvent *event)
 {
-    // A wheel turn over the page scrolls it as the same turn over the scroll bar would.
-    if (watched == Picture1 && event->type() == QEvent::Wheel) {
-        QCoreApplication::sendEvent(VScroll1, event);
+    if ((watched == Picture1 || watched == VScroll1) && event->type() == QEvent::Wheel) {
+        // A high-resolution wheel sends fractions of a notch: they add up.
+        const QPoint delta = static_cast<QWheelEvent *>(event)->angleDelta();
+        m_wheelRest -= (delta.y() ? delta.y() : delta.x()) / 120.0 * m_wheelStep;
+        const int move = static_cast<int>(m_wheelRest);
+        m_wheelRest -= move;
+        VScroll1->setValue(VScroll1->value() + move);
         return true;
     }
     return QWidget::eventFilter(watched, event);

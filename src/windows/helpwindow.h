@@ -45,12 +45,18 @@ private:
     // Puts the page's top at -value twips.
     void movePage(int value);
     void showPicture(QLabel *image, HelpPicture which);
+    // Where the page's texts lie on a picture, in the picture's pixels.
+    QList<QRect> captionsOn(const QLabel *image) const;
 
     QScrollBar *VScroll1 = nullptr;
     QFrame *Picture1 = nullptr;  // the viewport, with its border
     QWidget *Picture2 = nullptr; // the page, inside the viewport
     // Image3 (the main window), Image1 (preferences), Image2 (data window).
     std::array<QLabel *, 3> m_images{};
+    QList<QLabel *> m_labels; // the page's texts
+    // Twips of the page that one wheel notch moves, and what is left of a notch.
+    double m_wheelStep = 0;
+    double m_wheelRest = 0;
 
     HelpPictureProvider m_pictures;
     // The inside of the viewport, within its border: the page's container.

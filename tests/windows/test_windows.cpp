@@ -12,6 +12,7 @@
 #include <memory>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -224,13 +225,22 @@ private slots:
         // The range is the page's height less the viewport's; arrow and trough steps.
         QVERIFY(bar->minimum() == 0 && bar->maximum() == 14695 && bar->singleStep() == 50 &&
                 bar->pageStep() == 100);
-        bar->setValue(1234);
-        QVERIFY(pageAt(1234));
-        // A wheel turn goes to the widget under the pointer, here over the page.
-        QWheelEvent turn({50, 50}, {100, 100}, {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase,
-                         false);
-        QCoreApplication::sendEvent(m_window->childAt(100, 100), &turn);
-        QVERIFY(bar->value() > 1234 && pageAt(bar->value()));
+        // A wheel notch, over the page or over the bar, moves the page by the desktop's
+        // wheel lines of the page's text, as in other programs; a notch back returns it.
+        const double notch = QApplication::wheelScrollLines() *
+                             QFontMetricsF(find(u"Label9"_s)->font()).lineSpacing();
+        for (const QPoint at : {QPoint(100, 100), bar->geometry().center()}) {
+            bar->setValue(1234);
+            QVERIFY(pageAt(1234));
+            const int top = find(u"Picture2"_s)->y();
+            for (const int delta : {-120, 120}) {
+                QWheelEvent turn(at, at, {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                                 false);
+                QCoreApplication::sendEvent(m_window->childAt(at), &turn);
+                QVERIFY(pageAt(bar->value()));
+                QVERIFY(std::abs(find(u"Picture2"_s)->y() - top + (delta < 0) * notch) <= 1);
+            }
+        }
         // Without tracking the value stays put while the thumb is dragged: the drag alone
         // moves the page.
         bar->setTracking(false);
@@ -280,6 +290,18 @@ private slots:
             const QImage shown = image->pixmap().toImage();
             QCOMPARE(shown.devicePixelRatio(), ratio);
             QCOMPARE(shown.size(), image->size() * ratio);
+            // Every text of the page that lies on the picture lies on its bare white ground.
+            for (const QLabel *text : m_window->findChildren<QLabel *>()) {
+                const QRect on = text->geometry().intersected(image->geometry());
+                if (text->text().isEmpty() || on.isEmpty())
+                    continue;
+                const QRect under(on.topLeft() - image->pos(), on.size());
+                int marked = 0;
+                for (int y = under.top() * ratio; y < (under.bottom() + 1) * ratio; ++y)
+                    for (int x = under.left() * ratio; x < (under.right() + 1) * ratio; ++x)
+                        marked += shown.pixel(x, y) != qRgb(255, 255, 255);
+                QVERIFY2(!marked, qPrintable(text->objectName() + u" on "_s + name));
+            }
             if (name == u"Image1"_s)
                 continue; // the preferences window is not of its frame's shape
             // The window's contents reach into the bottom right quarter of the frame.
