@@ -201,6 +201,10 @@ private slots:
                 p.find<QAction>(command)->trigger();
             QVERIFY2(p.find<QWidget>(window)->isVisible(), qPrintable(command));
         }
+        // The menus' shortcuts belong to the main window: Ctrl+X in the data window is no Exit.
+        QApplication::setActiveWindow(p.find<QWidget>(u"frmData"_s));
+        QTest::keyClick(p.find<QWidget>(u"frmData"_s), Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(!main.isEnding());
         p.find<QAction>(u"mnu4x"_s)->trigger();
         QCOMPARE(main.magnification(), 4);
         QCOMPARE(p.checkedZoomItems(), QStringList{u"mnu4x"_s});
@@ -210,15 +214,19 @@ private slots:
         QCOMPARE(p.source.enumerationCount(), scans);
     }
 
-    void aDataWindowMadeAgainShowsTheLastFigures()
+    // The chart and the data window show the last reading, also a data window made again.
+    void everythingShowsTheLastReading()
     {
         Program p({u"Preferences/OptRefresh1=True"_s, u"Preferences/OptRefresh2=False"_s});
         frmMain &main = p.load();
-        const QString figure = u"268,435,456 bytes   (256 Mb)"_s;
-        QCOMPARE(p.find<QLabel>(u"Label1"_s, p.find<QWidget>(u"frmData"_s))->text(), figure);
+        p.source.setMemory(512 * kMiB, 128 * kMiB);
+        main.timerTrigger();
+        QCOMPARE(p.find<PictureBox>(u"Picture1"_s)->accessibleItems().back().name,
+                 u"Available Memory (131072Kb)"_s);
         p.find<QWidget>(u"frmData"_s)->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(p.find<QLabel>(u"Label1"_s, main.dataWindow())->text(), figure);
+        QCOMPARE(p.find<QLabel>(u"Label1"_s, main.dataWindow())->text(),
+                 u"536,870,912 bytes   (512 Mb)"_s);
     }
 
     void theFailureBoxWaitsForTheMainWindow()
@@ -279,10 +287,9 @@ private slots:
         while (!(next->focusPolicy() & Qt::TabFocus))
             next = next->nextInFocusChain();
         QCOMPARE(next, bar);
-        const QList<std::pair<Qt::Key, int>> steps = {{Qt::Key_Right, 500},
-                                                      {Qt::Key_PageDown, 2000},
-                                                      {Qt::Key_End, bar->maximum()},
-                                                      {Qt::Key_Home, 0}};
+        const QList<std::pair<Qt::Key, int>> steps = {
+            {Qt::Key_Right, 500}, {Qt::Key_PageDown, 2000},      {Qt::Key_Left, 1500},
+            {Qt::Key_PageUp, 0},  {Qt::Key_End, bar->maximum()}, {Qt::Key_Home, 0}};
         for (const auto &[key, value] : steps) {
             QTest::keyClick(bar, key);
             QCOMPARE(bar->value(), value);
@@ -294,21 +301,6 @@ private slots:
         QCoreApplication::sendEvent(p.find<QWidget>(u"PicScroll"_s), &wheel);
         QVERIFY(bar->value() > 0);
         QCOMPARE(chart->x(), -qRound(bar->value() / 15.0));
-    }
-
-    void menuShortcutsActOnlyInTheMainWindow()
-    {
-        Program p;
-        frmMain &main = p.load();
-        main.show();
-        p.find<QPushButton>(u"Command4"_s)->click();
-        QWidget *data = p.find<QWidget>(u"frmData"_s);
-        QApplication::setActiveWindow(data);
-        QTest::keyClick(data, Qt::Key_X, Qt::ControlModifier);
-        QVERIFY(!main.isEnding());
-        QApplication::setActiveWindow(&main);
-        QTest::keyClick(&main, Qt::Key_X, Qt::ControlModifier);
-        QVERIFY(main.isEnding());
     }
 };
 
