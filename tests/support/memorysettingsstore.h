@@ -22,7 +22,6 @@ public:
 
         // "Section/Key=text", handy for comparing whole write sequences.
         QString toString() const { return section + u'/' + key + u'=' + text; }
-        friend bool operator==(const Write &, const Write &) = default;
     };
 
     std::optional<QString> value(const QString &section, const QString &key) const override;
@@ -33,10 +32,8 @@ public:
     {
         m_values.insert({section, key}, text);
     }
-    // Forgets the recorded writes but keeps the values.
-    void clearWrites() { m_writes.clear(); }
 
-    // Every setValue call since the last clearWrites, oldest first.
+    // Every setValue call, oldest first.
     const QList<Write> &writes() const { return m_writes; }
     // The same as "Section/Key=text" lines.
     QStringList writeLog() const;
