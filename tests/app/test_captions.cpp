@@ -61,6 +61,12 @@ private slots:
         NullDesktopShell shell;
         frmMain main(frmMain::Services{source, store, shell, {}, false});
         main.formLoad();
+        // A platform theme applies the desktop's font once the event loop runs; the
+        // running application then tells every window of it.
+        QApplication::setFont(desktop);
+        QEvent fontChange(QEvent::ApplicationFontChange);
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QApplication::sendEvent(window, &fontChange);
         const QList<QWidget *> windows = {&main, main.preferences(), main.dataWindow(),
                                           main.aboutWindow(), main.helpWindow()};
         for (QWidget *window : windows) {

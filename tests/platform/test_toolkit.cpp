@@ -6,6 +6,7 @@
 #include "platform/toolkit/windowgeometry.h"
 
 #include <cmath>
+#include <QAccessible>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QSet>
@@ -133,7 +134,7 @@ private slots:
         }
         PictureBox picture;
         picture.resize(200, 40);
-        picture.addLayer(&labels);
+        picture.addLayer(&labels, true);
         picture.show();
         // On the white picture captions are dark whatever the desktop's colours: a grey
         // of 118 or darker has a contrast ratio of 4.5:1 to white.
@@ -145,6 +146,12 @@ private slots:
         QTextDocument tip;
         tip.setHtml(QToolTip::text());
         QCOMPARE(tip.toPlainText(), u"<b>2</b> &amp;"_s);
+        // Screen readers hear the shown labels; one gone is no longer among them.
+        QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(&picture);
+        QAccessibleInterface *second = chart->child(1);
+        QCOMPARE(second->text(QAccessible::Description), u"<b>2</b> &amp;"_s);
+        labels.unload(2);
+        QCOMPARE(chart->indexOfChild(second), -1);
     }
 
     void fitsStoredRect_data()

@@ -113,6 +113,10 @@ private slots:
         QVERIFY(activate(&other));
         QVERIFY(activate(m_form));
         QCOMPARE(m_form->geometryTwips().left(), 1500.0);
+        // The grid fills the default 6105 x 5220 twips below the labels: 5725 x 3990.
+        QCOMPARE(child<QTableView>(u"Grid1"_s)->size(), QSize(382, 266));
+        m_form->resize(1500, 400); // dragged wider than 13500 twips, it snaps back
+        QCOMPARE(m_form->geometryTwips().width(), 13500.0);
 
         // Coming back from another application: the program had no active window.
         m_form->geometryTwips().setLeft(3000);

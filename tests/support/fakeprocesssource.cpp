@@ -33,35 +33,23 @@ std::size_t FakeProcessSource::enumProcesses(std::span<ProcessId> ids)
     return count * sizeof(ProcessId);
 }
 
-FakeProcess *FakeProcessSource::process(ProcessId pid)
-{
-    const auto it = std::find_if(m_processes.begin(), m_processes.end(),
-                                 [pid](const FakeProcess &p) { return p.pid == pid; });
-    return it == m_processes.end() ? nullptr : &*it;
-}
-
 std::unique_ptr<ProcessHandle> FakeProcessSource::openProcess(ProcessId pid)
 {
-    const FakeProcess *found = process(pid);
-    if (!found || found->openFails)
+    const auto found = std::find_if(m_processes.begin(), m_processes.end(),
+                                    [pid](const FakeProcess &p) { return p.pid == pid; });
+    if (found == m_processes.end() || found->openFails)
         return nullptr;
     return std::make_unique<FakeProcessHandle>(*found);
 }
 
 std::optional<MemoryStatus> FakeProcessSource::memoryStatus()
 {
-    ++m_memoryStatusCount;
     return m_memory;
 }
 
 void FakeProcessSource::addProcesses(const std::vector<FakeProcess> &processes)
 {
     m_processes.insert(m_processes.end(), processes.begin(), processes.end());
-}
-
-void FakeProcessSource::removeProcess(ProcessId pid)
-{
-    std::erase_if(m_processes, [pid](const FakeProcess &p) { return p.pid == pid; });
 }
 
 std::vector<FakeProcess> FakeProcessSource::generatedProcesses(int count, ProcessId firstPid)

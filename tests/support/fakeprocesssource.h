@@ -37,11 +37,7 @@ public:
 
     void addProcess(const FakeProcess &process) { m_processes.push_back(process); }
     void addProcesses(const std::vector<FakeProcess> &processes);
-    void removeProcess(ProcessId pid);
     void clearProcesses() { m_processes.clear(); }
-    const std::vector<FakeProcess> &processes() const { return m_processes; }
-    // The process with this identifier, to change it between scans; null if none.
-    FakeProcess *process(ProcessId pid);
 
     // `count` processes with identifiers firstPid, firstPid + 1, ...; the process with
     // identifier N is "procN" in "/opt/appN/" with a working set of a whole number of
@@ -56,18 +52,15 @@ public:
     void setEnumerationFails(bool fails) { m_enumerationFails = fails; }
     // The memory status; nothing (the default) makes memoryStatus fail.
     void setMemory(ByteCount total, ByteCount available) { m_memory = {{total, available}}; }
-    void setMemoryStatus(std::optional<MemoryStatus> status) { m_memory = status; }
 
-    // How often the process list and the memory status were read.
+    // How often the process list was read.
     int enumerationCount() const { return m_enumerationCount; }
-    int memoryStatusCount() const { return m_memoryStatusCount; }
 
 private:
     std::vector<FakeProcess> m_processes;
     bool m_enumerationFails = false;
     std::optional<MemoryStatus> m_memory;
     int m_enumerationCount = 0;
-    int m_memoryStatusCount = 0;
 };
 
 } // namespace plenwick

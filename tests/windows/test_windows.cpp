@@ -147,8 +147,9 @@ private slots:
              {u"s2=1;s2=10|1000! 10000!"_s, u"s2=|1000! 1000!"_s, u"s3=7;c3|420000!"_s,
               u"c1;c1|0!"_s, u"c3;s3=|60000! 60000! 60000!"_s, u"s2= 2.5 |2500!"_s,
               u"s2=0.0025|2!"_s, u"s2=0.0035|4!"_s, u"s2=0.0004|0!"_s,
-              u"s2=2147483.648|2147483647!"_s, u"c3;s3=35791.3942|60000! 2147483647!"_s,
-              u"s2=abc|"_s, u"s2=1,5|"_s, u"s2=-1|"_s, u"s2=1e3|"_s, u"s2=.|"_s}) {
+              u"s2=2147483.648|2147483647!"_s, u"s2=9999999999999999|2147483647!"_s,
+              u"c3;s3=35791.3942|60000! 2147483647!"_s, u"s2=abc|"_s, u"s2=1,5|"_s, u"s2=-1|"_s,
+              u"s2=1e3|"_s, u"s2=.|"_s}) {
             preferences();
             m_main.log.clear();
             for (const QString &step : row.section(u'|', 0, 0).split(u';')) {
@@ -169,6 +170,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(lamp->accessibleDescription(), u"dim"_s, 3000);
         w->lightIndicator();
         QVERIFY(lamp->fillColor() == 255 && lamp->accessibleDescription() == u"lit"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(lamp->accessibleDescription(), u"dim"_s, 3000); // again
         m_main.log.clear();
         find<QSlider>(u"sliZoom"_s)->setValue(4);
         QCOMPARE(find<QLabel>(u"lblZoom"_s)->accessibleName(), u"Magnification 4x"_s);
