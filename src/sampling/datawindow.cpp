@@ -104,6 +104,7 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        twipsToPixels(5775, tp.x), twipsToPixels(3975, tp.y));
     m_model = new ProcessGridModel(m_grid, this);
     Grid1->setModel(m_model);
+    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &frmData::fitHeadings);
     // The heading row is the view's own heading, so that it stays in place while the
     // rows scroll and is told to screen readers as the column headings.
     const int rowHeight = QFontMetrics(smallFont(false)).height() + 4;
@@ -200,6 +201,19 @@ void frmData::formLoad()
     const int widths[] = {900, 1300, 900, 10000};
     for (int col = 0; col < ProcessGrid::kColumns; ++col)
         Grid1->setColumnWidth(col, twipsToPixels(widths[col], tp.x));
+    fitHeadings();
+}
+
+void frmData::fitHeadings()
+{
+    // A style whose heading has wider padding than the one the widths were chosen for
+    // widens the column: no heading is cut.
+    const QHeaderView *heading = Grid1->horizontalHeader();
+    for (int col = 0; col < ProcessGrid::kColumns; ++col) {
+        const int needed = heading->sectionSizeHint(col);
+        if (Grid1->columnWidth(col) < needed)
+            Grid1->setColumnWidth(col, needed);
+    }
 }
 
 void frmData::Form_Activate()

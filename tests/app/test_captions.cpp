@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QStyleOption>
 #include <QTest>
 
@@ -41,14 +43,21 @@ class TestCaptions : public QObject {
 private slots:
     void noCaptionIsCut_data()
     {
+        QTest::addColumn<QString>("style");
         QTest::addColumn<qreal>("desktopPoints");
-        for (qreal points : {8.0, 10.0, 11.0, 12.0})
-            QTest::addRow("%g pt", points) << points;
+        for (const QString &style : {u"Fusion"_s, u"Adwaita"_s, u"Adwaita-Dark"_s}) {
+            if (!QStyleFactory::keys().contains(style))
+                continue; // not installed here
+            for (qreal points : {8.0, 10.0, 11.0, 12.0})
+                QTest::addRow("%s %g pt", qPrintable(style), points) << style << points;
+        }
     }
 
     void noCaptionIsCut()
     {
+        QFETCH(QString, style);
         QFETCH(qreal, desktopPoints);
+        QApplication::setStyle(style);
         QFont desktop(u"DejaVu Sans"_s);
         desktop.setPointSizeF(desktopPoints);
         QApplication::setFont(desktop);
@@ -84,6 +93,11 @@ private slots:
             }
             for (QGroupBox *box : window->findChildren<QGroupBox *>())
                 QVERIFY(box->fontMetrics().horizontalAdvance(box->title()) < box->width() - 16);
+            for (QHeaderView *heading : window->findChildren<QHeaderView *>())
+                for (int i = 0; i < heading->count(); ++i)
+                    QVERIFY2(
+                        heading->sectionSizeHint(i) <= heading->sectionSize(i),
+                        qPrintable(heading->model()->headerData(i, Qt::Horizontal).toString()));
         }
     }
 };
