@@ -1,4 +1,5 @@
-// No caption of any window is cut, whatever font size the desktop gives the program.
+// No caption of any window is cut, whatever font size the desktop gives the program and
+// under every widget style installed, and the keyboard's place shows from the start.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "platform/toolkit/desktopshell.h"
@@ -70,6 +71,15 @@ private slots:
         NullDesktopShell shell;
         frmMain main(frmMain::Services{source, store, shell, {}, false});
         main.formLoad();
+        // The keyboard starts at "Get Proceses", and its focus mark shows.
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        auto *start = main.findChild<QPushButton *>(u"cmdGet"_s);
+        QCOMPARE(QApplication::focusWidget(), start);
+        const QImage focused = start->grab().toImage();
+        start->clearFocus();
+        QVERIFY(start->grab().toImage() != focused);
+
         const QList<QWidget *> windows = {&main, main.preferences(), main.dataWindow(),
                                           main.aboutWindow(), main.helpWindow()};
         for (QWidget *window : windows) {
