@@ -70,8 +70,11 @@ frmMain::frmMain(Services services)
               window->setMemoryFigures(m_totalPhysical, m_availablePhysical);
           return window;
       }),
-      m_about([this] { return new frmAbout(m_services.shell, this); }),
-      m_help([this] { return new frmHelp(m_services.helpPictures, this); }),
+      m_about([this] { return new frmAbout(m_services.shell, this); }), m_help([this] {
+          auto *window = new frmHelp(m_services.helpPictures, this);
+          makeToolWindow(window);
+          return window;
+      }),
       m_splash([this] { return new frmSplash(this); })
 {
     setObjectName(u"frmMain"_s);

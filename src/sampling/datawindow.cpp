@@ -89,6 +89,7 @@ public:
 frmData::frmData(SettingsStore &store, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), m_store(store)
 {
+    makeToolWindow(this);
     setObjectName(u"frmData"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Memory Data"_s);

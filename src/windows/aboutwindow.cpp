@@ -115,6 +115,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_shell(shell), m_geometry(new WindowGeometry(this))
 {
+    makeToolWindow(this);
     setObjectName(u"frmAbout"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"About Plenwick"_s);

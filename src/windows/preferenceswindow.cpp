@@ -87,6 +87,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_store(store), m_main(main), m_geometry(new WindowGeometry(this))
 {
+    makeToolWindow(this);
     setObjectName(u"frmPreferences"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Preferences"_s);

@@ -44,6 +44,24 @@ def button(session, main, index):
     session.click(main, 8 + 85 * index + 40, inside - 30 + 12)
 
 
+def check_over(session, wid, main, tool=True):
+    """The window stays over the main window; a tool window also has no button in the
+    task bar or the pager, and asks for no minimize or maximize button."""
+    props = session.run("xprop", "-id", str(wid), "WM_TRANSIENT_FOR", "_NET_WM_WINDOW_TYPE",
+                        "_NET_WM_STATE", "_MOTIF_WM_HINTS")
+    ok = "window id # %#x" % main in props
+    if tool:
+        flags, functions, decorations = (int(v, 16) for v in re.search(
+            r"_MOTIF_WM_HINTS.* = (\w+), (\w+), (\w+)", props).groups())
+        # Bit 1 of both means "all but those given"; 8 and 16 are the functions' minimize
+        # and maximize, 32 and 64 the decorations'.
+        ok = ok and re.search(r"TYPE\(ATOM\) = _NET_WM_WINDOW_TYPE_(UTILITY|DIALOG)", props) \
+            and "SKIP_TASKBAR" in props and "SKIP_PAGER" in props and flags & 3 == 3 \
+            and not functions & 25 and not decorations & 97
+    check(ok, "window %#x is not kept over the main window %#x as it should:\n%s"
+          % (wid, main, props))
+
+
 def exit_cleanly(session, main):
     session.activate(main)
     session.type_keys("ctrl+x")
@@ -66,11 +84,13 @@ def case_startup(session, program):
 
 def case_show_active(session, program):
     main = start(session, program)
-    for index, title in ((3, "^Memory Data$"), (4, "^Preferences$"), (5, "^About Plenwick$")):
+    for index, title in ((3, "^Memory Data$"), (4, "^Preferences$"), (5, "^About Plenwick$"),
+                         (None, "^Plenwick Help$")):
         session.activate(main)
-        button(session, main, index)
+        button(session, main, index) if index else session.type_keys("F1")
         shown = session.window(title)
         session.wait(lambda: session.active() == shown, title + " to be active")
+        check_over(session, shown, main)
         if index == 3:
             check(session.outer(shown) == DATA_DEFAULT, "data window at %s"
                   % (session.outer(shown),))
@@ -111,6 +131,7 @@ def case_failure_box(session, program):
     main = [w for w in session.windows("^Plenwick$") if w != box][0]
     stack = session.stacking()
     check(stack.index(box) > stack.index(main), "the failure box is beneath the main window")
+    check_over(session, box, main, tool=False)
     check(session.outer(main) == MAIN_DEFAULT, "main window at %s" % (session.outer(main),))
     session.activate(box)
     session.type_keys("Return")
