@@ -11,7 +11,7 @@ CMAKE_FLAGS ?=
 # What a fresh Debian 12 machine lacks to build, test and run the program.
 PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev \
-	libbenchmark-dev fonts-dejavu-core \
+	libbenchmark-dev fonts-dejavu-core adwaita-qt6 \
 	xvfb xauth openbox xdotool x11-utils imagemagick dbus at-spi2-core python3-pyatspi \
 	weston xwayland qt6-wayland \
 	python3 desktop-file-utils appstream dpkg-dev file lintian devscripts

@@ -70,8 +70,11 @@ frmMain::frmMain(Services services)
               window->setMemoryFigures(m_totalPhysical, m_availablePhysical);
           return window;
       }),
-      m_about([this] { return new frmAbout(m_services.shell, this); }),
-      m_help([this] { return new frmHelp(m_services.helpPictures, this); }),
+      m_about([this] { return new frmAbout(m_services.shell, this); }), m_help([this] {
+          auto *window = new frmHelp(m_services.helpPictures, this);
+          makeToolWindow(window);
+          return window;
+      }),
       m_splash([this] { return new frmSplash(this); })
 {
     setObjectName(u"frmMain"_s);
@@ -173,6 +176,8 @@ void frmMain::buildControls()
     setTabOrder(Command4, Command5);
     setTabOrder(Command5, Command6);
     setTabOrder(Command6, HScroll1);
+    // The keyboard starts at the first of them (see showEvent for its mark).
+    cmdGet->setFocus();
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -609,6 +614,11 @@ void frmMain::reportEnumerationFailure()
 void frmMain::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // Showing a window forgets that the keyboard moved the focus, and styles draw the
+    // focus mark only for a focus that the keyboard moved: the user sees at once where
+    // the keyboard is.
+    if (!event->spontaneous())
+        setAttribute(Qt::WA_KeyboardFocusChange);
     if (m_enumerationFailurePending) {
         m_enumerationFailurePending = false;
         QTimer::singleShot(0, this, [this] {

@@ -4,6 +4,7 @@
 #include "platform/settings/settingstext.h"
 #include "platform/toolkit/toolkit.h"
 #include "platform/toolkit/twips.h"
+#include "platform/toolkit/vbcolor.h"
 #include "processgridmodel.h"
 
 #include <algorithm>
@@ -12,7 +13,9 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QWindow>
 
@@ -21,6 +24,11 @@ namespace plenwick {
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr VbColor kSilver = 12632256;
+constexpr VbColor kDarkGrey = 8421504;
+// Where the memory captions end, in twips; their figures start at 2520.
+constexpr double kCaptionEdge = 2450;
 
 QFont smallFont(bool bold)
 {
@@ -51,11 +59,37 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, boo
     return label;
 }
 
+// The cells in the palette's window colours: the ground in the colour group the style
+// draws their text in, so that they read alike whether the window is active or not,
+// with silver lines between them. What the view shows below the last row is its own
+// ground, dark grey.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QPalette::ColorGroup group = QPalette::Disabled;
+        if (option.state & QStyle::State_Enabled)
+            group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+        painter->fillRect(option.rect, option.palette.brush(group, QPalette::Base));
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(toQColor(kSilver));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+
 } // namespace
 
 frmData::frmData(SettingsStore &store, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), m_store(store)
 {
+    makeToolWindow(this);
     setObjectName(u"frmData"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Memory Data"_s);
@@ -71,6 +105,7 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        twipsToPixels(5775, tp.x), twipsToPixels(3975, tp.y));
     m_model = new ProcessGridModel(m_grid, this);
     Grid1->setModel(m_model);
+    connect(m_model, &QAbstractItemModel::headerDataChanged, this, &frmData::fitHeadings);
     // The heading row is the view's own heading, so that it stays in place while the
     // rows scroll and is told to screen readers as the column headings.
     const int rowHeight = QFontMetrics(smallFont(false)).height() + 4;
@@ -86,9 +121,11 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
     Grid1->setTextElideMode(Qt::ElideNone);
     Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Silver grid lines, dark grey below the last row.
-    Grid1->setStyleSheet(u"QTableView { gridline-color: rgb(192,192,192); "
-                         u"background-color: rgb(128,128,128); }"_s);
+    Grid1->setShowGrid(false);
+    Grid1->setItemDelegate(new CellDelegate(Grid1));
+    QPalette ground = Grid1->viewport()->palette();
+    ground.setBrush(QPalette::Base, toQColor(kDarkGrey));
+    Grid1->viewport()->setPalette(ground);
 
     Label2 =
         makeLabel(this, u"Label2"_s, u"Label2"_s, false, QRect(2520, 360, 3255, 255), tp, false);
@@ -100,9 +137,24 @@ frmData::frmData(SettingsStore &store, QWidget *parent)
                        QRect(120, 360, 2325, 195), tp, true);
     // The captions end at one right edge and their figures start just after it. Where
     // this screen's bold face is wider than the one the window was laid out for, the
-    // edge moves right as far as needed, so that no caption is cut at the window's left.
-    const int margin = twipsToPixels(120, tp.x);
-    const int overflow = std::max(0, margin - std::min(Label3->x(), Label4->x()));
+    // captions are set a little narrower, so that they still fit between the window's
+    // margin and that edge; only a face that cannot be narrowed moves the edge, and
+    // the figures with it, as far right as needed, so that no caption is cut.
+    const int edge = twipsToPixels(kCaptionEdge, tp.x);
+    const int room = edge - twipsToPixels(120, tp.x);
+    const int widest = std::max(Label3->sizeHint().width(), Label4->sizeHint().width());
+    if (widest > room) {
+        for (QLabel *label : {Label3, Label4}) {
+            QFont narrower = label->font();
+            narrower.setStretch(std::max(int(QFont::Condensed), 100 * room / widest));
+            label->setFont(narrower);
+        }
+    }
+    for (QLabel *label : {Label3, Label4}) {
+        label->adjustSize();
+        label->move(edge - label->width(), label->y());
+    }
+    const int overflow = std::max(0, -std::min(Label3->x(), Label4->x()));
     if (overflow > 0) {
         for (QLabel *label : {Label3, Label4, Label1, Label2})
             label->move(label->x() + overflow, label->y());
@@ -150,6 +202,19 @@ void frmData::formLoad()
     const int widths[] = {900, 1300, 900, 10000};
     for (int col = 0; col < ProcessGrid::kColumns; ++col)
         Grid1->setColumnWidth(col, twipsToPixels(widths[col], tp.x));
+    fitHeadings();
+}
+
+void frmData::fitHeadings()
+{
+    // A style whose heading has wider padding than the one the widths were chosen for
+    // widens the column: no heading is cut.
+    const QHeaderView *heading = Grid1->horizontalHeader();
+    for (int col = 0; col < ProcessGrid::kColumns; ++col) {
+        const int needed = heading->sectionSizeHint(col);
+        if (Grid1->columnWidth(col) < needed)
+            Grid1->setColumnWidth(col, needed);
+    }
 }
 
 void frmData::Form_Activate()

@@ -47,6 +47,7 @@ protected:
 
 private:
     void focusWindowChanged(QWindow *now);
+    void fitHeadings();
 
     SettingsStore &m_store;
     ProcessGrid m_grid;

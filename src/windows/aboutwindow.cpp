@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace plenwick {
 
@@ -65,17 +67,43 @@ QPoint pixelPoint(double left, double top)
     return {twipsToPixels(left, f.x), twipsToPixels(top, f.y)};
 }
 
+// The web site address: a label that the Tab key reaches, marked by the style's focus
+// frame while it has the keyboard.
+class LinkLabel : public QLabel {
+public:
+    explicit LinkLabel(QWidget *parent) : QLabel(parent)
+    {
+        setFocusPolicy(Qt::TabFocus);
+        setMargin(kLinkMargin);
+    }
+    // Room around the text for the focus frame; the text stays where the design puts it.
+    static constexpr int kLinkMargin = 2;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QLabel::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QStylePainter painter(this);
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+    }
+};
+
 // A label that shows `text` as it is and sizes itself to it, its top left corner at
 // the given place in twips.
 QLabel *makeAutoSizedLabel(QWidget *parent, const QString &name, const QString &text, double left,
-                           double top)
+                           double top, QLabel *label = nullptr)
 {
-    auto *label = new QLabel(parent);
+    if (!label)
+        label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
     label->setAccessibleName(text);
-    label->move(pixelPoint(left, top));
+    label->move(pixelPoint(left, top) - QPoint(label->margin(), label->margin()));
     label->adjustSize();
     return label;
 }
@@ -87,6 +115,7 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_shell(shell), m_geometry(new WindowGeometry(this))
 {
+    makeToolWindow(this);
     setObjectName(u"frmAbout"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"About Plenwick"_s);
@@ -121,9 +150,10 @@ frmAbout::frmAbout(DesktopShell &shell, QWidget *parent)
 
     Label9 = makeAutoSizedLabel(this, u"Label9"_s, u"by: Plenwick developers"_s, 1080, 1680);
 
-    Label8 = makeAutoSizedLabel(this, u"Label8"_s, u"https://plenwick.example.org/"_s, 960, 1920);
-    Label8->setAccessibleDescription(
-        u"The maker's web site; a click opens it while hyperlinks are active"_s);
+    Label8 = makeAutoSizedLabel(this, u"Label8"_s, u"https://plenwick.example.org/"_s, 960, 1920,
+                                new LinkLabel(this));
+    Label8->setAccessibleDescription(u"The maker's web site; a click, Enter or Space opens it "
+                                     u"while hyperlinks are active"_s);
     Label8->setMouseTracking(true);
     Label8->installEventFilter(this);
     showLink(false);
@@ -256,6 +286,17 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
         m_linkPressed = false;
         if (clicked)
             Label8_Click();
+        return true;
+    }
+    case QEvent::KeyPress: {
+        // Enter or Space opens the link as a click does, once however long it is held.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool opens = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                           key->key() == Qt::Key_Space;
+        if (!opens)
+            return QWidget::eventFilter(watched, event);
+        if (!key->isAutoRepeat() && hyperlinksActive())
+            OpenHyperlink(Label8->text());
         return true;
     }
     case QEvent::MouseButtonDblClick:

@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <tuple>
 
 namespace plenwick {
 
@@ -86,6 +87,7 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_store(store), m_main(main), m_geometry(new WindowGeometry(this))
 {
+    makeToolWindow(this);
     setObjectName(u"frmPreferences"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Preferences"_s);
@@ -144,6 +146,18 @@ frmPreferences::frmPreferences(SettingsStore &store, MainWindowLink &main, QWidg
     txtRefresh2->setGeometry(twipsToPixels(1080, 1030, 375, 285));
     Label1 = makeLabel(Frame2, u"Label1"_s, u"Minutes"_s);
     Label1->setGeometry(twipsToPixels(1500, 1110, 735, 255));
+    // A style whose indicator and spacing are wider than the ones the rows were laid out
+    // for widens the "Every" buttons to their text, and moves their box and unit along.
+    for (auto [button, box, unit] : {std::tuple{optRefresh2, txtRefresh1, Label2},
+                                     std::tuple{optRefresh3, txtRefresh2, Label1}}) {
+        const int needed = button->sizeHint().width();
+        if (needed <= button->width())
+            continue;
+        const int shift = std::max(0, button->x() + needed - box->x());
+        button->resize(needed, button->height());
+        box->move(box->x() + shift, box->y());
+        unit->move(unit->x() + shift, unit->y());
+    }
 
     m_options = new QButtonGroup(this);
     m_options->setExclusive(true);

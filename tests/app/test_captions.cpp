@@ -1,4 +1,5 @@
-// No caption of any window is cut, whatever font size the desktop gives the program.
+// No caption of any window is cut, whatever font size the desktop gives the program and
+// under every widget style installed, and the keyboard's place shows from the start.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "platform/toolkit/desktopshell.h"
@@ -8,9 +9,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QStyleOption>
 #include <QTest>
 
@@ -41,14 +44,21 @@ class TestCaptions : public QObject {
 private slots:
     void noCaptionIsCut_data()
     {
+        QTest::addColumn<QString>("style");
         QTest::addColumn<qreal>("desktopPoints");
-        for (qreal points : {8.0, 10.0, 11.0, 12.0})
-            QTest::addRow("%g pt", points) << points;
+        for (const QString &style : {u"Fusion"_s, u"Adwaita"_s, u"Adwaita-Dark"_s}) {
+            if (!QStyleFactory::keys().contains(style))
+                continue; // not installed here
+            for (qreal points : {8.0, 10.0, 11.0, 12.0})
+                QTest::addRow("%s %g pt", qPrintable(style), points) << style << points;
+        }
     }
 
     void noCaptionIsCut()
     {
+        QFETCH(QString, style);
         QFETCH(qreal, desktopPoints);
+        QApplication::setStyle(style);
         QFont desktop(u"DejaVu Sans"_s);
         desktop.setPointSizeF(desktopPoints);
         QApplication::setFont(desktop);
@@ -67,6 +77,15 @@ private slots:
         QEvent fontChange(QEvent::ApplicationFontChange);
         for (QWidget *window : QApplication::topLevelWidgets())
             QApplication::sendEvent(window, &fontChange);
+        // The keyboard starts at "Get Proceses", and its focus mark shows.
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        auto *start = main.findChild<QPushButton *>(u"cmdGet"_s);
+        QCOMPARE(QApplication::focusWidget(), start);
+        const QImage focused = start->grab().toImage();
+        start->clearFocus();
+        QVERIFY(start->grab().toImage() != focused);
+
         const QList<QWidget *> windows = {&main, main.preferences(), main.dataWindow(),
                                           main.aboutWindow(), main.helpWindow()};
         for (QWidget *window : windows) {
@@ -90,6 +109,11 @@ private slots:
             }
             for (QGroupBox *box : window->findChildren<QGroupBox *>())
                 QVERIFY(box->fontMetrics().horizontalAdvance(box->title()) < box->width() - 16);
+            for (QHeaderView *heading : window->findChildren<QHeaderView *>())
+                for (int i = 0; i < heading->count(); ++i)
+                    QVERIFY2(
+                        heading->sectionSizeHint(i) <= heading->sectionSize(i),
+                        qPrintable(heading->model()->headerData(i, Qt::Horizontal).toString()));
         }
     }
 };

@@ -1,3 +1,4 @@
+#include "platform/toolkit/twips.h"
 #include "sampling/datawindow.h"
 #include "support/memorysettingsstore.h"
 
@@ -8,6 +9,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
 
@@ -66,6 +69,69 @@ private slots:
         QVERIFY(label->width() >= label->sizeHint().width());
         QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(label);
         QCOMPARE(heard->text(QAccessible::Description), caption);
+        // The bold captions end at one edge, whole, and the figures start just after it.
+        const TwipsPerPixel tp = screenTwipsPerPixel();
+        for (const QString &name : {u"Label3"_s, u"Label4"_s}) {
+            const auto *bold = child<QLabel>(name);
+            QCOMPARE(bold->x() + bold->width(), twipsToPixels(2450, tp.x));
+            QVERIFY(bold->x() >= 0);
+        }
+        QCOMPARE(label->x(), twipsToPixels(2520, tp.x));
+        QCOMPARE(child<QLabel>(u"Label2"_s)->x(), label->x());
+    }
+
+    void cellsReadActiveOrNot_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QPalette>("palette");
+        const QPalette darker(Qt::white, QColor(0x42, 0x42, 0x45), QColor(0x97, 0x97, 0x97),
+                              QColor(0x30, 0x2f, 0x2e), QColor(0x4a, 0x49, 0x47), Qt::white,
+                              Qt::white, QColor(0x3d, 0x3d, 0x3d), QColor(0x22, 0x20, 0x20));
+        QTest::newRow("light") << u"Fusion"_s << QApplication::style()->standardPalette();
+        QTest::newRow("qt6ct darker") << u"Fusion"_s << darker;
+        if (QStyleFactory::keys().contains(u"Adwaita-Dark"_s)) {
+            QTest::newRow("Adwaita-Dark")
+                << u"Adwaita-Dark"_s
+                << std::unique_ptr<QStyle>(QStyleFactory::create(u"Adwaita-Dark"_s))
+                       ->standardPalette();
+        }
+    }
+    void cellsReadActiveOrNot()
+    {
+        QFETCH(QString, style);
+        QFETCH(QPalette, palette);
+        QApplication::setStyle(style);
+        QApplication::setPalette(palette);
+        delete m_form;
+        init(); // the window made afresh under the style
+        // Full blocks: text pixels in the text's own colour, whatever the font's smoothing.
+        m_form->showScan(scanOf({u"a"_s, u"\u2588\u2588\u2588"_s}));
+        QWidget other;
+        other.show();
+        m_form->show();
+        auto *view = child<QTableView>(u"Grid1"_s);
+        const QRect cell = view->visualRect(view->model()->index(1, 1))
+                               .translated(view->viewport()->mapTo(m_form, QPoint()));
+        auto luminance = [](QRgb c) {
+            auto linear = [](int v) {
+                return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) +
+                   0.0722 * linear(qBlue(c)) + 0.05;
+        };
+        for (QWidget *active : {static_cast<QWidget *>(m_form), &other}) {
+            QVERIFY(activate(active));
+            const QImage shot = m_form->grab().toImage();
+            const double ground = luminance(shot.pixel(cell.topLeft() + QPoint(1, 1)));
+            double best = 1;
+            for (int x = cell.left(); x < cell.right(); ++x)
+                for (int y = cell.top(); y < cell.bottom(); ++y) {
+                    const double text = luminance(shot.pixel(x, y));
+                    best = std::max(best, std::max(text, ground) / std::min(text, ground));
+                }
+            QVERIFY2(best >= 4.5, qPrintable(u"contrast %1"_s.arg(best)));
+            QCOMPARE(QColor(shot.pixel(cell.bottomRight())), QColor(192, 192, 192));
+        }
     }
 
     void tableHeadingIsTheViewsOwnAndScansKeepShowing()

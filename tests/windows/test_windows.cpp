@@ -214,6 +214,16 @@ private slots:
             m_main.log.clear();
             QTest::mouseClick(link, lit ? Qt::RightButton : Qt::LeftButton);
             QCOMPARE(m_main.log, active ? u" open"_s : QString());
+            // Tab goes from the check box to the link; Enter and Space each open it once.
+            m_window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+            find(u"Check13"_s)->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), link);
+            m_main.log.clear();
+            QTest::keyClick(link, Qt::Key_Return);
+            QTest::keyClick(link, Qt::Key_Space);
+            QCOMPARE(m_main.log, active ? u" open open"_s : QString());
         }
         QPointer<QWidget> alive = m_window.release();
         QTest::keyClick(alive, Qt::Key_Escape); // closes as the close box does

@@ -97,10 +97,7 @@ std::vector<ControlLayer::AccessibleItem> PictureBox::accessibleItems() const
 
 void PictureBox::notifyAccessibleChildrenChanged()
 {
-    if (!QAccessible::isActive())
-        return;
-    QAccessibleEvent event(this, QAccessible::ObjectReorder);
-    QAccessible::updateAccessibility(&event);
+    tellPictureBoxChanges(this);
 }
 
 QImage PictureBox::drawing() const

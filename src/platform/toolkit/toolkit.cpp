@@ -1,9 +1,18 @@
 #include "toolkit.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
+#include <QWidget>
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
 
 namespace plenwick {
 
@@ -45,6 +54,85 @@ QIcon applicationIcon()
          {u":/plenwick/icon-32.png"_s, u":/plenwick/icon-48.png"_s, u":/plenwick/icon-256.png"_s})
         icon.addFile(name);
     return icon;
+}
+
+namespace {
+
+constexpr char kToolWindowProperty[] = "_plenwick_tool_window";
+
+#if QT_CONFIG(xcb)
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+#endif
+
+// Asks an X window manager to keep the window out of the task bar and the pager. The
+// state is set while the window is still unmapped, the moment before it is shown:
+// that is when a window manager reads it, and Qt keeps what it finds there when it
+// adds its own states.
+void skipTaskBar(QWidget *window)
+{
+#if QT_CONFIG(xcb)
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !window->windowHandle())
+        return;
+    static const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    static const xcb_atom_t skip[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                      internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(window->winId()), state, XCB_ATOM_ATOM, 32, 2,
+                        skip);
+#else
+    (void)window;
+#endif
+}
+
+class ToolWindowShow : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A window manager drops the state when the window is hidden: set it at every
+        // showing.
+        if (event->type() == QEvent::Show && watched == parent())
+            skipTaskBar(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
+
+// Without this, a plain widget that is a window is told to screen readers as a
+// "filler", as if it were a part of another window.
+QAccessibleInterface *toolWindowAccessible(const QString &, QObject *object)
+{
+    if (object && object->isWidgetType() && object->property(kToolWindowProperty).toBool())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
+void makeToolWindow(QWidget *window)
+{
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(toolWindowAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
+    window->setProperty(kToolWindowProperty, true);
+    window->installEventFilter(new ToolWindowShow(window));
+    // An interface made for the window before (its title set while a screen reader
+    // listened) would keep telling the old role: let it be made afresh.
+    QAccessibleInterface *told = QAccessible::queryAccessibleInterface(window);
+    if (told && told->role() != QAccessible::Window)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(told));
 }
 
 } // namespace plenwick

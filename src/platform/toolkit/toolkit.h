@@ -28,4 +28,10 @@ bool showCriticalMessage(QWidget *parent, const QString &text, const QString &ca
 // The application's icon, the same for every window.
 QIcon applicationIcon();
 
+// Makes `window`, a window whose parent is the main window, one of the program's
+// secondary windows: a tool window that the desktop keeps over the main window, that
+// has no button in the task bar or the pager, and that screen readers are told is a
+// window. Its flags (Qt::Tool, no minimise or maximise button) are the caller's.
+void makeToolWindow(QWidget *window);
+
 } // namespace plenwick
