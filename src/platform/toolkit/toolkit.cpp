@@ -1,7 +1,7 @@
 #include "toolkit.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "x11.h"
+
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCoreApplication>
@@ -10,9 +10,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
-#if QT_CONFIG(xcb)
-#include <xcb/xcb.h>
-#endif
 
 namespace plenwick {
 
@@ -60,39 +57,21 @@ namespace {
 
 constexpr char kToolWindowProperty[] = "_plenwick_tool_window";
 
-#if QT_CONFIG(xcb)
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-#endif
-
 // Asks an X window manager to keep the window out of the task bar and the pager. The
 // state is set while the window is still unmapped, the moment before it is shown:
 // that is when a window manager reads it, and Qt keeps what it finds there when it
 // adds its own states.
 void skipTaskBar(QWidget *window)
 {
-#if QT_CONFIG(xcb)
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = x11::connection();
     if (!connection || !window->windowHandle())
         return;
-    static const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
-    static const xcb_atom_t skip[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                      internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    static const xcb_atom_t state = x11::atom(connection, "_NET_WM_STATE");
+    static const xcb_atom_t skip[] = {x11::atom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                      x11::atom(connection, "_NET_WM_STATE_SKIP_PAGER")};
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
                         static_cast<xcb_window_t>(window->winId()), state, XCB_ATOM_ATOM, 32, 2,
                         skip);
-#else
-    (void)window;
-#endif
 }
 
 class ToolWindowShow : public QObject {

@@ -2,17 +2,15 @@
 
 #include "toolkit.h"
 #include "twips.h"
+#include "x11.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QtGui/qguiapplication_platform.h>
 #include <QTimer>
-#include <xcb/xcb.h>
 
 namespace plenwick {
 
@@ -40,16 +38,6 @@ void fitAxis(double &start, double &length, int spanStart, int spanLength, int m
                 twipsPerPixel;
 }
 
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-
 // Whether the X window manager tells the thickness of its frames (_NET_FRAME_EXTENTS),
 // as openbox and mutter do. Weston's does not, and the toolkit then takes the whole
 // window that the manager wraps around the program's, the shadow it draws included,
@@ -57,13 +45,11 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 bool frameThicknessKnown()
 {
     static const bool known = [] {
-        const auto *x11 =
-            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+        xcb_connection_t *connection = x11::connection();
         if (!connection)
             return true;
-        const xcb_atom_t supported = internAtom(connection, "_NET_SUPPORTED");
-        const xcb_atom_t extents = internAtom(connection, "_NET_FRAME_EXTENTS");
+        const xcb_atom_t supported = x11::atom(connection, "_NET_SUPPORTED");
+        const xcb_atom_t extents = x11::atom(connection, "_NET_FRAME_EXTENTS");
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
         const xcb_get_property_cookie_t cookie =
             xcb_get_property(connection, 0, root, supported, XCB_ATOM_ATOM, 0, 4096);
