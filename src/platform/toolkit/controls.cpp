@@ -87,6 +87,15 @@ void LabelControl::fitToCaption()
     m_height = static_cast<float>(m_font->metrics.height());
 }
 
+bool LabelControl::looksLike(const LabelControl &other) const
+{
+    return left == other.left && top == other.top && visible == other.visible &&
+           enabled == other.enabled && foreColor == other.foreColor && m_width == other.m_width &&
+           m_height == other.m_height &&
+           (m_font == other.m_font || m_font->font == other.m_font->font) &&
+           m_caption == other.m_caption;
+}
+
 void LabelControl::paint(QPainter &painter) const
 {
     painter.setFont(m_font->font);
