@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
 #include <utility>
 #include <vector>
@@ -17,7 +18,7 @@ class ControlLayer {
 public:
     virtual ~ControlLayer() = default;
     // Paints the visible elements that meet `exposed`, in index order.
-    virtual void paint(QPainter &painter, const QRectF &exposed) const = 0;
+    virtual void paint(QPainter &painter, const QRegion &exposed) const = 0;
     // Adds to `areas` where the picture of the elements differs from what it was at the
     // last call (where elements appeared, moved, changed or went), and takes the
     // present picture as the one to compare with next time.
@@ -93,10 +94,10 @@ public:
                 f(static_cast<int>(i), *m_items[i]);
     }
 
-    void paint(QPainter &painter, const QRectF &exposed) const override
+    void paint(QPainter &painter, const QRegion &exposed) const override
     {
         forEachVisible([&](int, const T &item) {
-            if (item.paintBounds().intersects(exposed))
+            if (exposed.intersects(item.paintBounds().toAlignedRect()))
                 item.paint(painter);
         });
     }

@@ -175,19 +175,19 @@ void PictureBox::paintEvent(QPaintEvent *event)
 {
     fitImage();
     QPainter painter(this);
-    // Each part of the region on its own: the controls that meet none of it are not
-    // painted at all.
-    for (const QRect &exposed : event->region()) {
-        painter.setClipRect(exposed);
+    // The drawing under each part of the region, then each control that meets any part
+    // of it, once (the painter is clipped to the region).
+    const QRegion region = event->region();
+    for (const QRect &exposed : region) {
         const QRect source(exposed.x() * m_scale, exposed.y() * m_scale, exposed.width() * m_scale,
                            exposed.height() * m_scale);
         if (m_image.isNull())
             painter.fillRect(exposed, toQColor(m_backColor));
         else
             painter.drawImage(QRectF(exposed), m_image, QRectF(source));
-        for (const ControlLayer *layer : m_layers)
-            layer->paint(painter, QRectF(exposed));
     }
+    for (const ControlLayer *layer : m_layers)
+        layer->paint(painter, region);
 }
 
 bool PictureBox::event(QEvent *event)
