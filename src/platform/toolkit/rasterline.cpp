@@ -135,6 +135,39 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
     const int dx = std::abs(xEnd - x), sx = x < xEnd ? 1 : -1;
     const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
     int err = dx + dy;
+    if (x >= 0 && x < w && y >= 0 && y < h && xEnd >= 0 && xEnd < w && yEnd >= 0 && yEnd < h) {
+        // Wholly inside (the bar's diagonals): no pixel needs its own bounds check, and
+        // as x and y only ever move one way, the first and last pixels that changed
+        // span all that did.
+        const qsizetype stepX = qsizetype(sx) * scale * 4;
+        const qsizetype stepY = qsizetype(sy) * scale * px.stride;
+        uchar *block = px.bits + qsizetype(y) * scale * px.stride + qsizetype(x) * scale * 4;
+        QPoint first(-1, -1), last;
+        for (;;) {
+            if (*reinterpret_cast<const std::uint32_t *>(block) != argb) {
+                if (first.x() < 0)
+                    first = QPoint(x, y);
+                last = QPoint(x, y);
+                for (int row = 0; row < scale; ++row)
+                    std::fill_n(reinterpret_cast<std::uint32_t *>(block + row * px.stride), scale,
+                                argb);
+            }
+            if (x == xEnd && y == yEnd)
+                break;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+                block += stepX;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+                block += stepY;
+            }
+        }
+        return first.x() < 0 ? QRect() : QRect(first, last).normalized();
+    }
     for (;;) {
         px.plot(x, y, argb);
         if (x == xEnd && y == yEnd)
