@@ -93,7 +93,10 @@ private:
         CaptionLayout &layoutOf(const QString &caption) const;
         QFont font;
         QFontMetricsF metrics;
+        // Two generations: the captions in use now, and those of the generation before,
+        // which a caption still in use is taken over from when the next one begins.
         mutable QHash<QString, CaptionLayout> captions;
+        mutable QHash<QString, CaptionLayout> older;
     };
     void fitToCaption();
 
