@@ -3,8 +3,8 @@
 #include "platform/toolkit/picturebox.h"
 
 #include <QApplication>
-#include <QRandomGenerator>
 #include <QBackingStore>
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
