@@ -70,16 +70,41 @@ void ChartPlotter::plotScan(const ScanSnapshot &scan, int magnification, EndFace
     m_sliceCount = 0;
     m_labelTop = 10;
     for (const Slice &slice : scan.slices) {
-        PlotProg(slice, scan.totalPhysical);
+        plotSlice(slice, scan.totalPhysical);
         if (endFace == EndFace::AfterEverySlice)
             drawEndFaceAndScale(scan.totalPhysical, magnification);
     }
     if (endFace == EndFace::AfterLastSlice && !scan.slices.empty())
         drawEndFaceAndScale(scan.totalPhysical, magnification);
+    // One repaint for the whole scan, of what it changed.
+    m_picture.updateChanged();
     m_picture.notifyAccessibleChildrenChanged();
 }
 
 void ChartPlotter::PlotProg(const Slice &slice, ByteCount total)
+{
+    plotSlice(slice, total);
+    m_picture.updateChanged();
+}
+
+const ChartPlotter::SliceTexts &ChartPlotter::textsFor(int n, const Slice &slice)
+{
+    if (m_texts.size() <= static_cast<std::size_t>(n))
+        m_texts.resize(static_cast<std::size_t>(n) + 1);
+    SliceTexts &texts = m_texts[static_cast<std::size_t>(n)];
+    if (texts.caption.isNull() || texts.size != slice.size || texts.name != slice.name ||
+        texts.directory != slice.directory) {
+        // Kilobytes and megabytes round toward minus infinity.
+        const std::int64_t kb = floorDiv(slice.size, 1024);
+        const std::int64_t mb = floorDiv(slice.size, 1048576);
+        texts = {slice.name, slice.directory, slice.size,
+                 slice.name + u" ("_s + QString::number(kb) + u"Kb)"_s,
+                 slice.directory + slice.name + u"  ("_s + QString::number(mb) + u" Mb)"_s};
+    }
+    return texts;
+}
+
+void ChartPlotter::plotSlice(const Slice &slice, ByteCount total)
 {
     if (total <= 0)
         return; // no memory reading yet: nothing to draw a slice of
@@ -152,17 +177,15 @@ void ChartPlotter::PlotProg(const Slice &slice, ByteCount total)
         swatch->visible = true;
     }
 
-    // Label and tooltip; kilobytes and megabytes round toward minus infinity.
+    // Label and tooltip.
     m_controls.progLabel.load(n);
     if (LabelControl *label = m_controls.progLabel.find(n)) {
         label->left = mid + 24;
         label->top = m_labelTop - 6;
         label->visible = true;
-        const std::int64_t kb = floorDiv(slice.size, 1024);
-        const std::int64_t mb = floorDiv(slice.size, 1048576);
-        label->setCaption(slice.name + u" ("_s + QString::number(kb) + u"Kb)"_s);
-        label->toolTipText =
-            slice.directory + slice.name + u"  ("_s + QString::number(mb) + u" Mb)"_s;
+        const SliceTexts &texts = textsFor(n, slice);
+        label->setCaption(texts.caption);
+        label->toolTipText = texts.toolTip;
     }
 
     // Next label row, back to the top once it would come near the bar.
@@ -179,7 +202,6 @@ void ChartPlotter::PlotProg(const Slice &slice, ByteCount total)
         m_controls.progLeader1.unload(i);
         m_controls.progLeader2.unload(i);
     }
-    m_picture.update();
 }
 
 void ChartPlotter::drawEndFaceAndScale(ByteCount total, int magnification)
@@ -196,11 +218,18 @@ void ChartPlotter::drawEndFaceAndScale(ByteCount total, int magnification)
 
     const auto totalMb = static_cast<float>(static_cast<double>(total) / 1048576.0);
     if (const auto major = majorStepFor(totalMb, magnification))
-        Graduate(bar.x1, bar.bottom + 6, bar.x2, bar.y2 + 6, 0, totalMb, 4, *major);
+        graduate(bar.x1, bar.bottom + 6, bar.x2, bar.y2 + 6, totalMb, 4, *major);
 }
 
 void ChartPlotter::Graduate(float x1, float y1, float x2, float y2, float /*spare*/, float totalMb,
                             float minorStep, float majorStep)
+{
+    graduate(x1, y1, x2, y2, totalMb, minorStep, majorStep);
+    m_picture.updateChanged();
+}
+
+void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float totalMb, float minorStep,
+                            float majorStep)
 {
     if (!(totalMb > 0) || !std::isfinite(totalMb) || !std::isfinite(x1) || !std::isfinite(x2) ||
         !std::isfinite(y1) || !std::isfinite(y2))
@@ -236,13 +265,17 @@ void ChartPlotter::Graduate(float x1, float y1, float x2, float y2, float /*spar
         if (LabelControl *label = m_controls.gridLabel.find(next)) {
             label->visible = true;
             label->foreColor = kScaleColor;
-            label->setCaption(QString::number(m));
-            if (m != 0) {
+            // Only the label at 0 carries the unit, and sits 8 pixels right of centre.
+            const auto i = static_cast<std::size_t>(next);
+            if (m_gridCaptions.size() <= i)
+                m_gridCaptions.resize(i + 1);
+            if (m_gridCaptions[i].second.isNull() || m_gridCaptions[i].first != m)
+                m_gridCaptions[i] = {m, m == 0 ? u"0 Mb"_s : QString::number(m)};
+            label->setCaption(m_gridCaptions[i].second);
+            if (m != 0)
                 label->left = x - label->width() / 2;
-            } else {
-                label->setCaption(QString::number(m) + u" Mb"_s);
+            else
                 label->left = x - label->width() / 2 + 8;
-            }
             label->top = y1 + 7;
             label->visible = true;
         }
@@ -258,7 +291,6 @@ void ChartPlotter::Graduate(float x1, float y1, float x2, float y2, float /*spar
             break;
         m_controls.gridLabel.unload(j);
     }
-    m_picture.update();
 }
 
 } // namespace plenwick

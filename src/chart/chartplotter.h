@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace plenwick {
 
@@ -49,7 +51,18 @@ public:
     static std::optional<float> majorStepFor(float totalMb, int magnification);
 
 private:
+    void plotSlice(const Slice &slice, ByteCount totalPhysical);
+    void graduate(float x1, float y1, float x2, float y2, float totalMb, float minorStep,
+                  float majorStep);
     void drawEndFaceAndScale(ByteCount totalPhysical, int magnification);
+
+    // A slice's label texts, made again only when its name, directory or size change.
+    struct SliceTexts {
+        QString name, directory;
+        ByteCount size = 0;
+        QString caption, toolTip;
+    };
+    const SliceTexts &textsFor(int n, const Slice &slice);
 
     PictureBox &m_picture;
     ChartControls &m_controls;
@@ -60,6 +73,10 @@ private:
     // The two colours of the slice being drawn.
     VbColor m_sliceColor = 0;
     VbColor m_sliceShade = 0;
+    // By slice number.
+    std::vector<SliceTexts> m_texts;
+    // By major tick number: the caption of tick `m` megabytes.
+    std::vector<std::pair<std::int64_t, QString>> m_gridCaptions;
 };
 
 } // namespace plenwick

@@ -3,6 +3,8 @@
 #include "platform/toolkit/picturebox.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -146,6 +148,40 @@ private slots:
         QCOMPARE(shown, captions);
         const LabelControl *zero = rig.controls.gridLabel.find(0);
         QCOMPARE(zero->left, 20 - zero->width() / 2 + 8);
+    }
+
+    // Only what changed is repainted, and the window shows what a full repaint would, at
+    // every magnification, with the chart scrolled, slices moving, captions changing
+    // and labels going.
+    void theScreenShowsWhatAFullRepaintWould()
+    {
+        for (int magnification = 1; magnification <= 4; ++magnification) {
+            QWidget viewport;
+            viewport.resize(600, 300);
+            Rig rig(600 * magnification, 300);
+            rig.picture.setParent(&viewport);
+            viewport.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&viewport));
+            QRandomGenerator random(magnification);
+            for (int scan = 0; scan < 6; ++scan) {
+                QList<ByteCount> sizes;
+                for (int i = 0; i < 60 - 7 * scan; ++i)
+                    sizes << ByteCount(random.bounded(6 * 1048576)) * (i % 5 ? 1 : 3);
+                rig.picture.move(-(scan * 97) % (600 * magnification - 599), 0);
+                rig.plotter.plotScan(scanOf(1024 * MiB, 300 * MiB, sizes), magnification);
+                QCoreApplication::processEvents();
+                // The window's backing store: what was painted, piece by piece.
+                QPaintDevice *device = viewport.backingStore()->paintDevice();
+                QCOMPARE(device->devType(), int(QInternal::Image));
+                QImage shown = *static_cast<QImage *>(device);
+                QImage full = viewport.grab().toImage();
+                for (QImage *image : {&shown, &full}) {
+                    *image = image->convertToFormat(QImage::Format_RGB32);
+                    image->setDevicePixelRatio(1);
+                }
+                QCOMPARE(shown, full);
+            }
+        }
     }
 
     void picturesResizedInOneDirectionTakeLinesInTheNewArea()

@@ -190,6 +190,7 @@ private slots:
         QTest::newRow("000 half up") << u"000"_s << 2.5 << u"003"_s;
         QTest::newRow("decimal 15 digits")
             << u"0.#"_s << -123456789.1234567 << u"-123456789,123457"_s;
+        QTest::newRow("decimal whole") << u"0.#"_s << -4096.0 << u"-4096"_s;
     }
     void numberPatterns()
     {

@@ -4,7 +4,9 @@
 
 #include <optional>
 #include <QPainter>
+#include <QRect>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
 #include <utility>
 #include <vector>
@@ -16,7 +18,11 @@ class ControlLayer {
 public:
     virtual ~ControlLayer() = default;
     // Paints the visible elements that meet `exposed`, in index order.
-    virtual void paint(QPainter &painter, const QRectF &exposed) const = 0;
+    virtual void paint(QPainter &painter, const QRegion &exposed) const = 0;
+    // Adds to `areas` where the picture of the elements differs from what it was at the
+    // last call (where elements appeared, moved, changed or went), and takes the
+    // present picture as the one to compare with next time.
+    virtual void takeChangedAreas(std::vector<QRect> &areas) const = 0;
     // The tooltip of the topmost visible element under `pos`, if any.
     virtual std::optional<QString> toolTipAt(QPointF) const { return std::nullopt; }
 
@@ -88,12 +94,37 @@ public:
                 f(static_cast<int>(i), *m_items[i]);
     }
 
-    void paint(QPainter &painter, const QRectF &exposed) const override
+    void paint(QPainter &painter, const QRegion &exposed) const override
     {
         forEachVisible([&](int, const T &item) {
-            if (item.bounds().intersects(exposed))
+            if (exposed.intersects(item.paintBounds().toAlignedRect()))
                 item.paint(painter);
         });
+    }
+
+    void takeChangedAreas(std::vector<QRect> &areas) const override
+    {
+        if (m_shown.size() < m_items.size())
+            m_shown.resize(m_items.size());
+        for (std::size_t i = 0; i < m_shown.size(); ++i) {
+            const T *now =
+                i < m_items.size() && m_items[i] && m_items[i]->visible ? &*m_items[i] : nullptr;
+            std::optional<T> &was = m_shown[i];
+            if (!now && !was)
+                continue;
+            if (now && was && now->looksLike(*was))
+                continue;
+            if (was)
+                areas.push_back(was->paintBounds().toAlignedRect());
+            if (now) {
+                areas.push_back(now->paintBounds().toAlignedRect());
+                was = *now;
+            } else {
+                was.reset();
+            }
+        }
+        while (!m_shown.empty() && !m_shown.back())
+            m_shown.pop_back();
     }
 
     std::optional<QString> toolTipAt(QPointF pos) const override
@@ -123,6 +154,8 @@ public:
 private:
     static std::size_t idx(int index) { return static_cast<std::size_t>(index); }
     std::vector<std::optional<T>> m_items;
+    // The visible elements as they were at the last takeChangedAreas.
+    mutable std::vector<std::optional<T>> m_shown;
 };
 
 } // namespace plenwick

@@ -38,19 +38,24 @@ LabelControl::LabelControl() : m_font(std::make_shared<const FontInfo>(QFont()))
 
 LabelControl::CaptionLayout &LabelControl::FontInfo::layoutOf(const QString &caption) const
 {
-    auto it = captions.find(caption);
-    if (it == captions.end()) {
-        // Bounded: a long run with ever new captions must not grow without end.
-        if (captions.size() >= 8192)
-            captions.clear();
-        CaptionLayout layout;
-        layout.width = static_cast<float>(metrics.horizontalAdvance(caption));
-        layout.text.setTextFormat(Qt::PlainText); // markup in a caption shows as it is
-        layout.text.setText(caption);
-        layout.text.setPerformanceHint(QStaticText::AggressiveCaching);
-        it = captions.insert(caption, layout);
+    if (auto it = captions.find(caption); it != captions.end())
+        return *it;
+    // Bounded, so that a long run with ever new captions (sizes change from tick to
+    // tick) does not grow without end, yet roomy enough for a chart's thousand labels
+    // to stay measured from one generation to the next.
+    constexpr qsizetype kGeneration = 1152;
+    if (captions.size() >= kGeneration) {
+        std::swap(captions, older);
+        captions.clear();
     }
-    return *it;
+    if (auto old = older.find(caption); old != older.end())
+        return *captions.insert(caption, *old);
+    CaptionLayout layout;
+    layout.width = static_cast<float>(metrics.horizontalAdvance(caption));
+    layout.text.setTextFormat(Qt::PlainText); // markup in a caption shows as it is
+    layout.text.setText(caption);
+    layout.text.setPerformanceHint(QStaticText::AggressiveCaching);
+    return *captions.insert(caption, layout);
 }
 
 void LabelControl::setCaption(const QString &caption)
@@ -85,6 +90,15 @@ void LabelControl::fitToCaption()
 {
     m_width = m_font->layoutOf(m_caption).width;
     m_height = static_cast<float>(m_font->metrics.height());
+}
+
+bool LabelControl::looksLike(const LabelControl &other) const
+{
+    return left == other.left && top == other.top && visible == other.visible &&
+           enabled == other.enabled && foreColor == other.foreColor && m_width == other.m_width &&
+           m_height == other.m_height &&
+           (m_font == other.m_font || m_font->font == other.m_font->font) &&
+           m_caption == other.m_caption;
 }
 
 void LabelControl::paint(QPainter &painter) const

@@ -27,6 +27,10 @@ struct LineControl {
 
     void paint(QPainter &painter) const;
     QRectF bounds() const;
+    // Every pixel that painting may touch lies within.
+    QRectF paintBounds() const { return bounds(); }
+    bool looksLike(const LineControl &other) const { return *this == other; }
+    bool operator==(const LineControl &) const = default;
 };
 
 struct ShapeControl {
@@ -39,6 +43,9 @@ struct ShapeControl {
 
     void paint(QPainter &painter) const;
     QRectF bounds() const { return {left, top, width, height}; }
+    QRectF paintBounds() const { return bounds().adjusted(-1, -1, 1, 1); }
+    bool looksLike(const ShapeControl &other) const { return *this == other; }
+    bool operator==(const ShapeControl &) const = default;
 };
 
 // A label with a transparent background. Its caption and tooltip are plain text.
@@ -68,6 +75,10 @@ public:
 
     void paint(QPainter &painter) const;
     QRectF bounds() const { return {left, top, m_width, m_height}; }
+    // With room for glyphs that reach past their advance.
+    QRectF paintBounds() const { return bounds().adjusted(-4, -2, 4, 2); }
+    // Paints the same pixels (the tooltip is not painted).
+    bool looksLike(const LabelControl &other) const;
 
 private:
     // A caption measured and laid out once. Most captions come back scan after scan,
@@ -82,7 +93,10 @@ private:
         CaptionLayout &layoutOf(const QString &caption) const;
         QFont font;
         QFontMetricsF metrics;
+        // Two generations: the captions in use now, and those of the generation before,
+        // which a caption still in use is taken over from when the next one begins.
         mutable QHash<QString, CaptionLayout> captions;
+        mutable QHash<QString, CaptionLayout> older;
     };
     void fitToCaption();
 

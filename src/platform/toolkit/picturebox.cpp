@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <QAccessible>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -26,6 +27,8 @@ PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
 void PictureBox::setBackColor(VbColor color)
 {
     m_backColor = color;
+    // What is not drawn on takes the new colour at the next erase.
+    m_inked = QRect(0, 0, width(), height());
     update();
 }
 
@@ -57,17 +60,57 @@ void PictureBox::fitImage()
             // Keep what was drawn where it still fits, as a persistent picture does.
             QPainter p(&fresh);
             p.drawImage(0, 0, m_image);
+        } else {
+            m_inked = QRect();
         }
     }
     m_image = std::move(fresh);
     m_scale = scale;
+    m_inked &= QRect(0, 0, wanted.width() / scale, wanted.height() / scale);
 }
 
 void PictureBox::cls()
 {
     fitImage();
-    m_image.fill(argbOf(m_backColor));
-    update();
+    if (m_image.isNull())
+        return;
+    // Only where something was drawn can the picture differ from the back colour.
+    const QRect device =
+        QRect(m_inked.topLeft() * m_scale, m_inked.size() * m_scale) & m_image.rect();
+    const std::uint32_t back = argbOf(m_backColor);
+    uchar *bits = m_image.bits();
+    for (int y = device.top(); y <= device.bottom(); ++y) {
+        auto *row = reinterpret_cast<std::uint32_t *>(bits + y * m_image.bytesPerLine());
+        std::fill_n(row + device.left(), device.width(), back);
+    }
+    m_changed |= m_inked;
+    m_inked = QRect();
+    updateChanged();
+}
+
+void PictureBox::updateChanged()
+{
+    m_areas.clear();
+    if (!m_changed.isEmpty())
+        m_areas.push_back(m_changed);
+    m_changed = QRect();
+    for (const ControlLayer *layer : m_layers)
+        layer->takeChangedAreas(m_areas);
+    if (m_areas.empty())
+        return;
+    // Scattered changes are repainted one by one, many at once as one rectangle.
+    constexpr std::size_t kMostRects = 48;
+    if (m_areas.size() > kMostRects) {
+        QRect all;
+        for (const QRect &area : m_areas)
+            all |= area;
+        update(all);
+        return;
+    }
+    QRegion region;
+    for (const QRect &area : m_areas)
+        region += area;
+    update(region);
 }
 
 void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
@@ -76,7 +119,9 @@ void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
     // a resize belongs to the picture of the new size all the same.
     if (m_imageSize != QSize(std::max(1, width()), std::max(1, height())) * m_scale)
         fitImage();
-    rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
+    const QRect changed = rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
+    m_changed |= changed;
+    m_inked |= changed;
 }
 
 void PictureBox::addLayer(const ControlLayer *layer, bool accessible)
@@ -127,15 +172,19 @@ void PictureBox::paintEvent(QPaintEvent *event)
 {
     fitImage();
     QPainter painter(this);
-    const QRect exposed = event->rect();
-    const QRect source(exposed.x() * m_scale, exposed.y() * m_scale, exposed.width() * m_scale,
-                       exposed.height() * m_scale);
-    if (m_image.isNull())
-        painter.fillRect(exposed, toQColor(m_backColor));
-    else
-        painter.drawImage(QRectF(exposed), m_image, QRectF(source));
+    // The drawing under each part of the region, then each control that meets any part
+    // of it, once (the painter is clipped to the region).
+    const QRegion region = event->region();
+    for (const QRect &exposed : region) {
+        const QRect source(exposed.x() * m_scale, exposed.y() * m_scale, exposed.width() * m_scale,
+                           exposed.height() * m_scale);
+        if (m_image.isNull())
+            painter.fillRect(exposed, toQColor(m_backColor));
+        else
+            painter.drawImage(QRectF(exposed), m_image, QRectF(source));
+    }
     for (const ControlLayer *layer : m_layers)
-        layer->paint(painter, QRectF(exposed));
+        layer->paint(painter, region);
 }
 
 bool PictureBox::event(QEvent *event)

@@ -16,6 +16,10 @@ namespace plenwick {
 // device pixels, so the picture at any whole scale is the unscaled one enlarged. A
 // picture too large to be held draws nothing. Tooltips of the labels it holds are
 // served here by hit-testing, and shown as plain text.
+//
+// Drawing a line marks for repainting only the pixels whose colour it changed, and
+// `updateChanged` adds where the controls changed: a picture drawn again the same
+// costs no repainting.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +34,9 @@ public:
 
     // Removes everything drawn.
     void cls();
+    // Has the parts of the picture repainted that changed since the last call: pixels
+    // drawn in another colour, controls that appeared, moved, changed or went.
+    void updateChanged();
     // A straight line from (x1, y1) to (x2, y2), both ends included.
     void line(double x1, double y1, double x2, double y2, VbColor color);
 
@@ -64,8 +71,11 @@ protected:
 private:
     void fitImage();
 
-    QImage m_image;    // null when an image of the wanted size could not be had
-    QSize m_imageSize; // the size last asked for
+    QImage m_image;             // null when an image of the wanted size could not be had
+    QRect m_changed;            // pixels drawn in a new colour since the last updateChanged
+    QRect m_inked;              // pixels that may differ from the back colour (logical pixels)
+    std::vector<QRect> m_areas; // kept for its capacity
+    QSize m_imageSize;          // the size last asked for
     int m_scale = 1;
     VbColor m_backColor = kWhite;
     std::vector<const ControlLayer *> m_layers;

@@ -1,5 +1,7 @@
 #include "rasterline.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -48,17 +50,28 @@ bool clipToBox(double &x1, double &y1, double &x2, double &y2, double lo, double
 }
 
 // The image's pixels, taken once per line: asking the image for a row detaches it.
+// Keeps the extent of the pixels that took a new colour.
 struct Pixels {
     uchar *bits;
     qsizetype stride;
     int scale, w, h;
+    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
 
-    void plot(int x, int y, std::uint32_t argb) const
+    void plot(int x, int y, std::uint32_t argb)
     {
         if (x < 0 || y < 0 || x >= w || y >= h)
             return;
+        // A logical pixel's block is always written whole, so its first device pixel
+        // tells its colour.
+        auto *first = reinterpret_cast<std::uint32_t *>(bits + y * scale * stride) + x * scale;
+        if (*first == argb)
+            return;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
         if (scale == 1) {
-            reinterpret_cast<std::uint32_t *>(bits + y * stride)[x] = argb;
+            *first = argb;
             return;
         }
         for (int dy = 0; dy < scale; ++dy) {
@@ -67,44 +80,94 @@ struct Pixels {
                 row[x * scale + dx] = argb;
         }
     }
+
+    QRect changed() const
+    {
+        return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+    }
 };
 
 } // namespace
 
-void rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2, VbColor color)
+QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
+                 VbColor color)
 {
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
-        return;
+        return {};
     if (image.isNull() || scale < 1)
-        return;
+        return {};
     const int w = image.width() / scale;
     const int h = image.height() / scale;
     const double far = kReach + std::max(w, h);
     if (std::abs(x1) > far || std::abs(y1) > far || std::abs(x2) > far || std::abs(y2) > far) {
         if (!clipToBox(x1, y1, x2, y2, -kReach, w + kReach, h + kReach))
-            return;
+            return {};
     }
     int x = static_cast<int>(std::lround(x1));
     int y = static_cast<int>(std::lround(y1));
     const int xEnd = static_cast<int>(std::lround(x2));
     const int yEnd = static_cast<int>(std::lround(y2));
     const std::uint32_t argb = argbOf(color);
-    const Pixels px{image.bits(), image.bytesPerLine(), scale, w, h};
+    Pixels px{image.bits(), image.bytesPerLine(), scale, w, h};
 
     if (x == xEnd) {
         // Vertical lines are most of the chart: walk the column directly.
         if (x < 0 || x >= w)
-            return;
-        int from = std::max(0, std::min(y, yEnd));
-        int to = std::min(h - 1, std::max(y, yEnd));
-        for (int yy = from; yy <= to; ++yy)
-            px.plot(x, yy, argb);
-        return;
+            return {};
+        const int from = std::max(0, std::min(y, yEnd));
+        const int to = std::min(h - 1, std::max(y, yEnd));
+        int firstChanged = -1, lastChanged = -1;
+        const qsizetype step = px.stride * scale;
+        uchar *block = px.bits + from * step + qsizetype(x) * scale * 4;
+        for (int yy = from; yy <= to; ++yy, block += step) {
+            if (*reinterpret_cast<const std::uint32_t *>(block) == argb)
+                continue;
+            if (firstChanged < 0)
+                firstChanged = yy;
+            lastChanged = yy;
+            for (int dy = 0; dy < scale; ++dy)
+                std::fill_n(reinterpret_cast<std::uint32_t *>(block + dy * px.stride), scale, argb);
+        }
+        return firstChanged < 0 ? QRect()
+                                : QRect(x, firstChanged, 1, lastChanged - firstChanged + 1);
     }
 
     const int dx = std::abs(xEnd - x), sx = x < xEnd ? 1 : -1;
     const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
     int err = dx + dy;
+    if (x >= 0 && x < w && y >= 0 && y < h && xEnd >= 0 && xEnd < w && yEnd >= 0 && yEnd < h) {
+        // Wholly inside (the bar's diagonals): no pixel needs its own bounds check, and
+        // as x and y only ever move one way, the first and last pixels that changed
+        // span all that did.
+        const qsizetype stepX = qsizetype(sx) * scale * 4;
+        const qsizetype stepY = qsizetype(sy) * scale * px.stride;
+        uchar *block = px.bits + qsizetype(y) * scale * px.stride + qsizetype(x) * scale * 4;
+        QPoint first(-1, -1), last;
+        for (;;) {
+            if (*reinterpret_cast<const std::uint32_t *>(block) != argb) {
+                if (first.x() < 0)
+                    first = QPoint(x, y);
+                last = QPoint(x, y);
+                for (int row = 0; row < scale; ++row)
+                    std::fill_n(reinterpret_cast<std::uint32_t *>(block + row * px.stride), scale,
+                                argb);
+            }
+            if (x == xEnd && y == yEnd)
+                break;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+                block += stepX;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+                block += stepY;
+            }
+        }
+        return first.x() < 0 ? QRect() : QRect(first, last).normalized();
+    }
     for (;;) {
         px.plot(x, y, argb);
         if (x == xEnd && y == yEnd)
@@ -119,6 +182,7 @@ void rasterLine(QImage &image, int scale, double x1, double y1, double x2, doubl
             y += sy;
         }
     }
+    return px.changed();
 }
 
 } // namespace plenwick

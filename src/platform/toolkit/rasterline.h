@@ -2,6 +2,8 @@
 
 #include "vbcolor.h"
 
+#include <QRect>
+
 class QImage;
 
 namespace plenwick {
@@ -11,8 +13,9 @@ namespace plenwick {
 // scale × scale block). End points are logical coordinates rounded to the nearest
 // pixel; the pixels between follow Bresenham's rule, so the same line always covers
 // the same pixels. Pixels outside the image are left alone; a line with an end point
-// that is not a number is not drawn.
-void rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
-                VbColor color);
+// that is not a number is not drawn. Returns the bounds, in logical pixels, of the
+// pixels whose colour changed (empty when the image already showed the line).
+QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
+                 VbColor color);
 
 } // namespace plenwick
