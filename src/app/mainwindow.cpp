@@ -700,9 +700,10 @@ void frmMain::Form_Resize()
     // The scroll range reaches the chart's right end.
     HScroll1->setMaximum(layout.scrollMax);
 
-    // A fresh scan draws the chart anew on the erased picture.
+    // A fresh scan draws the chart anew on the erased picture, and repaints what changed:
+    // the outline and every element the scan moved (a picture of a new size is repainted
+    // whole by the toolkit).
     mnuRefresh_Click();
-    Picture1->update();
 }
 
 void frmMain::setPicture1Left(double twips)
