@@ -22,6 +22,39 @@ class Failure(Exception):
     pass
 
 
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def accessibility_missing():
+    """Why no screen reader's view can be had here, or nothing."""
+    missing = [p for p in ("/usr/libexec/at-spi-bus-launcher", "/usr/bin/dbus-daemon")
+               if not os.path.exists(p)]
+    if missing or subprocess.run(["/usr/bin/python3", "-c", "import pyatspi"]).returncode:
+        return "at-spi2-core or python3-pyatspi is not installed (run make deps)"
+    return None
+
+
+# Put before a script run with Session.atspi: `app` is the program as assistive technology
+# sees it, `find(node, test)` the first element under `node` that passes `test`; the
+# script exits with status 3 while the program is not registered (yet).
+ATSPI = r"""
+import pyatspi, sys
+def find(node, test, depth=0):
+    if test(node):
+        return node
+    for i in range(node.childCount if depth < 12 else 0):
+        found = find(node.getChildAtIndex(i), test, depth + 1)
+        if found:
+            return found
+apps = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "Plenwick"]
+if not apps:
+    sys.exit(3)
+app = apps[0]
+"""
+
+
 class Session:
     def __init__(self, screen="1280x1024x24", bus=False):
         missing = [t for t in TOOLS if not shutil.which(t)]
@@ -35,7 +68,7 @@ class Session:
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY"))}
         read, write = os.pipe()
-        self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-dpi", "96",
+        self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-dpi", "96",
                      "-nolisten", "tcp", "-noreset"], "xvfb", pass_fds=(write,))
         os.close(write)
         number = b""
@@ -49,7 +82,7 @@ class Session:
         self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
         self._bus(bus)
-        self._spawn(["openbox", "--sm-disable"], "openbox",
+        self.spawn(["openbox", "--sm-disable"], "openbox",
                     env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
         self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
                                                    check=False), "openbox to come up")
@@ -63,7 +96,7 @@ class Session:
         else:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + self.tmp + "/no-bus"
 
-    def _spawn(self, argv, log, env=None, **kw):
+    def spawn(self, argv, log, env=None, **kw):
         with open(os.path.join(self.tmp, log + ".log"), "ab") as out:
             proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
                                     env=env or self.env, **kw)
@@ -92,8 +125,42 @@ class Session:
     def start(self, program, **env):
         """Starts the program with the session's settings folder and extra environment."""
         env = dict(self.env, XDG_CONFIG_HOME=self.config, QT_QPA_PLATFORM="xcb", **env)
-        self.program = self._spawn([program], "program", env=env)
+        self.program = self.spawn([program], "program", env=env)
         return self.program
+
+    def start_main(self, program, **env):
+        """Starts the program and waits for its main window, the splash gone."""
+        self.start(program, **env)
+        main = self.window("^Plenwick$", 60)
+        # The splash is the program's one other window at start-up.
+        self.wait(lambda: self.program_windows() == [main], "the splash to go")
+        return main
+
+    def quit(self, main):
+        """File > Exit from the main window (Ctrl+X); the program's exit status."""
+        self.activate(main)
+        self.type_keys("ctrl+x")
+        return self.end()
+
+    def ini(self, text=None):
+        """The settings file's text; with `text`, writes it first."""
+        path = os.path.join(self.config, "Plenwick", "Plenwick.ini")
+        if text is not None:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            open(path, "w").write(text)
+        return open(path).read() if os.path.isfile(path) else ""
+
+    def enable_accessibility(self):
+        """Turns assistive technology on; with the reply awaited, the bus launcher has
+        taken the setting before a program started afterwards asks for it."""
+        self.run("dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                 "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                 "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true")
+
+    def atspi(self, script, *args):
+        """Runs `script` after ATSPI as a screen reader's client of the session."""
+        return subprocess.run(["/usr/bin/python3", "-c", ATSPI + script, *args], env=self.env,
+                              capture_output=True, text=True)
 
     def end(self, timeout=20):
         """Waits for the program to end by itself; its exit status."""
@@ -205,7 +272,7 @@ class WaylandSession(Session):
     def _compositor(self, bus):
         self._bus(bus)
         socket = "plenwick-%d" % os.getpid()
-        self._spawn(["weston", "--backend=headless-backend.so", "--xwayland", "--idle-time=0",
+        self.spawn(["weston", "--backend=headless-backend.so", "--xwayland", "--idle-time=0",
                      "--socket=" + socket, "--width=1280", "--height=1024"], "weston",
                     env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
         # weston picks a free X display for XWayland and says which in its log.
@@ -219,7 +286,7 @@ class WaylandSession(Session):
 
     def start(self, program, **env):
         env = dict(self.env, XDG_CONFIG_HOME=self.config, **env)
-        self.program = self._spawn([program], "program", env=env)
+        self.program = self.spawn([program], "program", env=env)
         return self.program
 
 
@@ -233,17 +300,30 @@ def run_headless(program, screenshot):
                                             os.path.expanduser("~/.config"))
         print("run-program: settings in %s/Plenwick/Plenwick.ini" % session.config,
               file=sys.stderr)
-        session.start(program)
-        main = session.window("^Plenwick$", 60)
-        # The splash is the program's one other window at start-up.
-        session.wait(lambda: session.program_windows() == [main], "the splash to go")
+        main = session.start_main(program)
         session.screenshot(screenshot)
-        session.activate(main)
-        session.type_keys("ctrl+x")
-        status = session.end()
+        status = session.quit(main)
         if status:
             raise Failure("the program ended with status %d" % status)
         print(screenshot)
+    finally:
+        session.close()
+
+
+def run_case(cases, make_session):
+    """What an end-to-end test script does: runs its function case_<argv[1]> on the
+    program argv[2] in the session that make_session(case) makes, and says PASS, or FAIL
+    with a screenshot and the end of the program's output."""
+    case, program = sys.argv[1], os.path.abspath(sys.argv[2])
+    session = make_session(case)
+    try:
+        cases["case_" + case](session, program)
+        print("PASS: " + case)
+    except Failure as failure:
+        shot = os.path.join(os.getcwd(), "e2e-failure-%s.png" % case)
+        subprocess.run(["import", "-window", "root", shot], env=session.env)
+        print("FAIL: %s (screen: %s)\n%s" % (failure, shot, session.log()[-3000:]))
+        sys.exit(1)
     finally:
         session.close()
 

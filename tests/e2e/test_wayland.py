@@ -4,11 +4,10 @@ through its Close button as a screen reader presses it: keyboard and pointer too
 do not reach native Wayland clients. Usage: test_wayland.py <case> <program>."""
 import os
 import re
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools"))
-from xsession import Failure, WaylandSession  # noqa: E402
+from xsession import WaylandSession, accessibility_missing, check, run_case  # noqa: E402
 
 # Left, Top, Width, Height in twips, 15 to the pixel, frame included.
 STORED = {"MainForm": ["6000", "3000", "8200", "6400"],
@@ -16,17 +15,8 @@ STORED = {"MainForm": ["6000", "3000", "8200", "6400"],
 
 # Finds the program's element of role argv[1] (* for any) named argv[2] on the screen,
 # and with argv[3] "press" presses it; exit status 3 while there is none (yet).
-ATSPI = r"""
-import pyatspi, sys
-def find(node, depth=0):
-    if sys.argv[1] in ("*", node.getRoleName()) and node.name == sys.argv[2]:
-        return node
-    for i in range(node.childCount if depth < 8 else 0):
-        found = find(node.getChildAtIndex(i), depth + 1)
-        if found:
-            return found
-apps = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "Plenwick"]
-found = apps and find(apps[0])
+SHOWN = r"""
+found = find(app, lambda n: sys.argv[1] in ("*", n.getRoleName()) and n.name == sys.argv[2])
 if not found or not found.getState().contains(pyatspi.STATE_SHOWING):
     sys.exit(3)
 if sys.argv[3:] == ["press"]:
@@ -34,34 +24,23 @@ if sys.argv[3:] == ["press"]:
 """
 
 
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def stored(session, section):
     """Left, Top, Width, Height of `section` in the settings file, as text."""
-    text = open(os.path.join(session.config, "Plenwick", "Plenwick.ini")).read()
-    keys = text.split("[%s]" % section)[1].split("[")[0]
+    keys = session.ini().split("[%s]" % section)[1].split("[")[0]
     return [(re.search(r"^%s=(.*)$" % key, keys, re.M) or [None, None])[1]
             for key in ("Left", "Top", "Width", "Height")]
 
 
 def start(session, program, **env):
-    path = os.path.join(session.config, "Plenwick", "Plenwick.ini")
-    os.makedirs(os.path.dirname(path))
-    open(path, "w").write("".join("[%s]\nLeft=%s\nTop=%s\nWidth=%s\nHeight=%s\n" % (k, *v)
-                                  for k, v in STORED.items()))
-    session.run("dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
-                "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true")
+    session.ini("".join("[%s]\nLeft=%s\nTop=%s\nWidth=%s\nHeight=%s\n" % (k, *v)
+                        for k, v in STORED.items()))
+    session.enable_accessibility()
     session.start(program, **env)
 
 
 def shown(session, role, name, *action):
     """Waits until the program shows `name` (as a screen reader sees it)."""
-    session.wait(lambda: subprocess.run(["/usr/bin/python3", "-c", ATSPI, role, name, *action],
-                                        env=session.env, capture_output=True).returncode == 0,
+    session.wait(lambda: session.atspi(SHOWN, role, name, *action).returncode == 0,
                  "the program's %s %s" % (role, name), 60)
 
 
@@ -107,17 +86,6 @@ def case_native_keeps_place(session, program):
 
 
 if __name__ == "__main__":
-    case, program = sys.argv[1], os.path.abspath(sys.argv[2])
-    missing = [p for p in ("/usr/libexec/at-spi-bus-launcher", "/usr/bin/dbus-daemon")
-               if not os.path.exists(p)]
-    if missing or subprocess.run(["/usr/bin/python3", "-c", "import pyatspi"]).returncode:
-        sys.exit("at-spi2-core or python3-pyatspi is not installed (run make deps)")
-    session = WaylandSession(bus=True)
-    try:
-        globals()["case_" + case](session, program)
-        print("PASS: " + case)
-    except Failure as failure:
-        print("FAIL: %s\n%s" % (failure, session.log()[-3000:]))
-        sys.exit(1)
-    finally:
-        session.close()
+    if accessibility_missing():
+        sys.exit(accessibility_missing())
+    run_case(globals(), lambda case: WaylandSession(bus=True))

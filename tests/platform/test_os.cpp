@@ -123,7 +123,8 @@ private slots:
     }
 
     // Only regular files are read: a FIFO is refused at once, with or without a writer.
-    void specialFilesAreNotRead()
+    // A process that vanished or is denied keeps what was read.
+    void specialVanishedOrDeniedKeepsWhatWasRead()
     {
         QVERIFY(addProcess(root(), 5, "/bin/sh"));
         const QByteArray statm = QFile::encodeName(root() + u"/5/statm"_s);
@@ -135,13 +136,8 @@ private slots:
         QCOMPARE(source.memoryStatus().has_value(), false);
         QCOMPARE(source.openProcess(5)->workingSetSize(), std::nullopt);
         ::close(writer);
-    }
-
-    void vanishedOrDeniedProcessKeepsWhatWasRead()
-    {
         QVERIFY(addProcess(root(), 9, "/usr/bin/exited"));
         QVERIFY(addProcess(root(), 42, "/usr/bin/app"));
-        LinuxProcessSource source(root());
         const auto handle = source.openProcess(9);
         QVERIFY(handle && !source.openProcess(4) && !source.openProcess(420));
         QVERIFY(QDir(root() + u"/9"_s).removeRecursively());

@@ -25,9 +25,7 @@ private:
 std::size_t FakeProcessSource::enumProcesses(std::span<ProcessId> ids)
 {
     ++m_enumerationCount;
-    if (m_enumerationFails)
-        return 0;
-    const std::size_t count = std::min(ids.size(), m_processes.size());
+    const std::size_t count = m_enumerationFails ? 0 : std::min(ids.size(), m_processes.size());
     for (std::size_t i = 0; i < count; ++i)
         ids[i] = m_processes[i].pid;
     return count * sizeof(ProcessId);
@@ -35,37 +33,24 @@ std::size_t FakeProcessSource::enumProcesses(std::span<ProcessId> ids)
 
 std::unique_ptr<ProcessHandle> FakeProcessSource::openProcess(ProcessId pid)
 {
-    const auto found = std::find_if(m_processes.begin(), m_processes.end(),
-                                    [pid](const FakeProcess &p) { return p.pid == pid; });
+    const auto found = std::ranges::find(m_processes, pid, &FakeProcess::pid);
     if (found == m_processes.end() || found->openFails)
         return nullptr;
     return std::make_unique<FakeProcessHandle>(*found);
 }
 
-std::optional<MemoryStatus> FakeProcessSource::memoryStatus()
+void FakeProcessSource::addGeneratedProcesses(int count, ProcessId firstPid)
 {
-    return m_memory;
-}
-
-void FakeProcessSource::addProcesses(const std::vector<FakeProcess> &processes)
-{
-    m_processes.insert(m_processes.end(), processes.begin(), processes.end());
-}
-
-std::vector<FakeProcess> FakeProcessSource::generatedProcesses(int count, ProcessId firstPid)
-{
-    std::vector<FakeProcess> processes;
     for (int i = 0; i < count; ++i) {
         const ProcessId pid = firstPid + static_cast<ProcessId>(i);
         const QString number = QString::number(pid);
         // 1 to 2500 pages, spread by a multiplier prime to the modulus.
         const ByteCount pages = 1 + (ByteCount(pid) * 7919) % 2500;
-        processes.push_back({.pid = pid,
-                             .baseName = u"proc"_s + number,
-                             .fileName = u"/opt/app"_s + number + u"/proc"_s + number,
-                             .workingSet = pages * 4096});
+        m_processes.push_back({.pid = pid,
+                               .baseName = u"proc"_s + number,
+                               .fileName = u"/opt/app"_s + number + u"/proc"_s + number,
+                               .workingSet = pages * 4096});
     }
-    return processes;
 }
 
 } // namespace plenwick

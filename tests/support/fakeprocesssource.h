@@ -33,20 +33,19 @@ class FakeProcessSource : public ProcessSource {
 public:
     std::size_t enumProcesses(std::span<ProcessId> ids) override;
     std::unique_ptr<ProcessHandle> openProcess(ProcessId pid) override;
-    std::optional<MemoryStatus> memoryStatus() override;
+    std::optional<MemoryStatus> memoryStatus() override { return m_memory; }
 
     void addProcess(const FakeProcess &process) { m_processes.push_back(process); }
-    void addProcesses(const std::vector<FakeProcess> &processes);
+    void addProcesses(const std::vector<FakeProcess> &processes)
+    {
+        m_processes.insert(m_processes.end(), processes.begin(), processes.end());
+    }
     void clearProcesses() { m_processes.clear(); }
 
     // `count` processes with identifiers firstPid, firstPid + 1, ...; the process with
     // identifier N is "procN" in "/opt/appN/" with a working set of a whole number of
     // 4 KiB pages between 4 KiB and about 10 MiB, varying from one process to the next.
-    static std::vector<FakeProcess> generatedProcesses(int count, ProcessId firstPid = 100);
-    void addGeneratedProcesses(int count, ProcessId firstPid = 100)
-    {
-        addProcesses(generatedProcesses(count, firstPid));
-    }
+    void addGeneratedProcesses(int count, ProcessId firstPid = 100);
 
     // Makes enumProcesses fail (return 0, filling nothing).
     void setEnumerationFails(bool fails) { m_enumerationFails = fails; }

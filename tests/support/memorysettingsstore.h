@@ -25,8 +25,17 @@ public:
         friend bool operator==(const Write &, const Write &) = default;
     };
 
-    std::optional<QString> value(const QString &section, const QString &key) const override;
-    void setValue(const QString &section, const QString &key, const QString &text) override;
+    std::optional<QString> value(const QString &section, const QString &key) const override
+    {
+        const auto found = m_values.constFind({section, key});
+        return found == m_values.constEnd() ? std::nullopt : std::optional(*found);
+    }
+    void setValue(const QString &section, const QString &key, const QString &text) override
+    {
+        m_values.insert({section, key}, text);
+        m_writes.append(Write{section, key, text});
+        m_saves += m_batchDepth == 0;
+    }
 
     // Puts a value in place as if an earlier run had stored it; not recorded as a write.
     void preset(const QString &section, const QString &key, const QString &text)
@@ -46,7 +55,13 @@ public:
     // Every setValue call since the last clearWrites, oldest first.
     const QList<Write> &writes() const { return m_writes; }
     // The same as "Section/Key=text" lines.
-    QStringList writeLog() const;
+    QStringList writeLog() const
+    {
+        QStringList lines;
+        for (const Write &write : m_writes)
+            lines.append(write.toString());
+        return lines;
+    }
 
 protected:
     void beginBatch() override
@@ -54,7 +69,10 @@ protected:
         if (m_batchDepth++ == 0)
             m_writesAtBatch = m_writes.size();
     }
-    void endBatch() override;
+    void endBatch() override
+    {
+        m_saves += --m_batchDepth == 0 && m_writesAtBatch != m_writes.size();
+    }
 
 private:
     QMap<QPair<QString, QString>, QString> m_values;
