@@ -2,6 +2,7 @@
 // from stored settings, the commands, the refresh cycle while it yields, the close paths
 // and their saving, the keyboard and the wheel.
 #include "app/application.h"
+#include "app/mainlayout.h"
 #include "app/mainwindow.h"
 #include "platform/toolkit/desktopshell.h"
 #include "platform/toolkit/picturebox.h"
@@ -10,11 +11,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTest>
 
 using namespace plenwick;
@@ -24,22 +31,33 @@ namespace {
 
 constexpr ByteCount kMiB = 1024 * 1024;
 
-// A store whose every write fails once a test sets `failing`, as a full disk does.
+// A store whose writes fail once a test sets `failing`, as on a full disk: a failure is
+// told for the writes since the last one told.
 class FailingStore : public MemorySettingsStore {
 public:
-    void setValue(const QString &section, const QString &key, const QString &text) override
-    {
-        MemorySettingsStore::setValue(section, key, text);
-        if (failing && !failure)
-            failure = SaveFailure{u"/home/u/Plenwick.ini"_s, u"Disk full"_s};
-    }
     std::optional<SaveFailure> takeSaveFailure() override
     {
-        return std::exchange(failure, std::nullopt);
+        if (!failing || writes().size() == told)
+            return std::nullopt;
+        told = writes().size();
+        return SaveFailure{u"/home/u/Plenwick.ini"_s, u"Disk full"_s};
     }
     bool failing = false;
-    std::optional<SaveFailure> failure;
+    qsizetype told = 0;
 };
+
+// The width a control has for its caption.
+int captionRoom(QWidget *w)
+{
+    QStyleOptionButton option;
+    option.initFrom(w);
+    const auto element = qobject_cast<QRadioButton *>(w) ? QStyle::SE_RadioButtonContents
+                         : qobject_cast<QCheckBox *>(w)  ? QStyle::SE_CheckBoxContents
+                                                         : QStyle::SE_PushButtonContents;
+    return qobject_cast<QAbstractButton *>(w)
+               ? w->style()->subElementRect(element, &option, w).width()
+               : w->contentsRect().width();
+}
 
 struct Program {
     FakeProcessSource source;
@@ -85,37 +103,29 @@ struct Program {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
+    // "<stored entries>|<timer interval>|<magnification item checked>". The timer keeps the
+    // second it was designed with when no refresh option is stored. A stored window with
+    // no size takes the default place (any other one is brought onto the screen; the
+    // end-to-end tests look at that on a real screen).
     void startUp_data()
     {
-        QTest::addColumn<QStringList>("stored");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<QString>("zoomItem");
-        QTest::newRow("nothing stored") << QStringList() << 5000 << u"mnu1x"_s;
-        // The timer keeps the second it was designed with.
-        QTest::newRow("no refresh option")
-            << QStringList{u"Preferences/OptRefresh2=False"_s} << 1000 << u"mnu1x"_s;
-        QTest::newRow("minutes, 300 %")
-            << QStringList{u"Preferences/OptRefresh2=False"_s, u"Preferences/OptRefresh3=True"_s,
-                           u"Preferences/RefreshInterval2=2"_s, u"Preferences/Zoom=3"_s}
-            << 120000 << u"mnu3x"_s;
-        QTest::newRow("zoom beyond 4")
-            << QStringList{u"Preferences/Zoom=9"_s} << 5000 << u"mnu4x"_s;
-        QTest::newRow("disabled") << QStringList{u"Preferences/OptRefresh1=True"_s,
-                                                 u"Preferences/OptRefresh2=False"_s}
-                                  << 0 << u"mnu1x"_s;
-        // A stored window with no size takes the default place (any other one is brought
-        // onto the screen; the end-to-end tests look at that on a real screen).
-        QTest::newRow("width 0") << QStringList{u"MainForm/Width=0"_s} << 5000 << u"mnu1x"_s;
-        QTest::newRow("height -5") << QStringList{u"MainForm/Height=-5"_s} << 5000 << u"mnu1x"_s;
+        QTest::addColumn<QString>("row");
+        for (const QString &row :
+             {u"|5000|mnu1x"_s, u"Preferences/OptRefresh2=False|1000|mnu1x"_s,
+              u"Preferences/OptRefresh2=False Preferences/OptRefresh3=True "
+              u"Preferences/RefreshInterval2=2 Preferences/Zoom=3|120000|mnu3x"_s,
+              u"Preferences/Zoom=9|5000|mnu4x"_s,
+              u"Preferences/OptRefresh1=True Preferences/OptRefresh2=False|0|mnu1x"_s,
+              u"MainForm/Width=0|5000|mnu1x"_s, u"MainForm/Height=-5|5000|mnu1x"_s})
+            QTest::newRow(qPrintable(row)) << row;
     }
     void startUp()
     {
-        QFETCH(QStringList, stored);
-        QFETCH(QString, zoomItem);
-        Program p(stored);
+        QFETCH(QString, row);
+        Program p(row.section(u'|', 0, 0).split(u' ', Qt::SkipEmptyParts));
         frmMain &main = p.load();
-        QTEST(int(main.timerInterval()), "interval");
-        QCOMPARE(p.checkedZoomItems(), QStringList{zoomItem});
+        QCOMPARE(int(main.timerInterval()), row.section(u'|', 1, 1).toInt());
+        QCOMPARE(p.checkedZoomItems(), QStringList{row.section(u'|', 2)});
         QCOMPARE(main.magnification(), p.checkedZoomItems().first().mid(3, 1).toInt());
         const WindowGeometry &g = main.geometryTwips();
         QCOMPARE(QRectF(g.left(), g.top(), g.width(), g.height()), QRectF(100, 50, 8200, 6400));
@@ -125,96 +135,103 @@ private slots:
         QCOMPARE(p.source.enumerationCount(), scans);
     }
 
-    // Which platform the program asks for before the application object exists.
-    void platformChoice_data()
+    // The main window's layout as numbers: 67 pixels of inner height are too few, 68 are
+    // enough; the scroll range reaches the chart's right end, beyond 32766 twips too.
+    void layout()
     {
-        QTest::addColumn<QStringList>("environment");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("platform");
-        const QString x = u"DISPLAY=:0"_s, wl = u"WAYLAND_DISPLAY=wayland-0"_s;
-        const QStringList none;
-        QTest::newRow("nothing set") << none << none << QString();
-        QTest::newRow("X session")
-            << QStringList{x, u"XDG_SESSION_TYPE=x11"_s} << none << QString();
-        QTest::newRow("GNOME Wayland")
-            << QStringList{x, wl, u"XDG_CURRENT_DESKTOP=GNOME"_s} << none << u"xcb;wayland"_s;
-        QTest::newRow("KDE Wayland, session type only")
-            << QStringList{x, u"XDG_SESSION_TYPE=wayland"_s, u"XDG_CURRENT_DESKTOP=KDE"_s} << none
-            << u"xcb;wayland"_s;
-        QTest::newRow("Wayland without X") << QStringList{wl} << none << QString();
-        QTest::newRow("user's QT_QPA_PLATFORM")
-            << QStringList{x, wl, u"QT_QPA_PLATFORM=wayland"_s} << none << QString();
-        QTest::newRow("-platform")
-            << QStringList{x, wl} << QStringList{u"-platform"_s, u"wayland"_s} << QString();
-        QTest::newRow("--platform")
-            << QStringList{x, wl} << QStringList{u"--platform"_s, u"wayland"_s} << QString();
+        for (const auto &[width, height, zoom, pictureWidth, scrollMax] :
+             {std::tuple{8200.0, 67, 1, 0, 0}, std::tuple{8200.0, 68, 1, 547, 430},
+              std::tuple{28800.0, 900, 4, 7680, 86835}, std::tuple{15360.0, 500, 2, 2048, 15795}}) {
+            const MainLayout l =
+                computeMainLayout({width, 6400, TwipsPerPixel{15, 15}, height, zoom, 2});
+            QCOMPARE(l.runs, pictureWidth > 0);
+            if (!l.runs)
+                continue;
+            QCOMPARE(std::tuple(l.picture1WidthPx, l.picture1HeightPx, l.scrollMax),
+                     std::tuple(pictureWidth, 332, scrollMax)); // 332: 6400 / 15 - 95
+            // The bar's front bottom edge: 20 pixels from the left, 100 from the right, 30
+            // above the bottom of the picture; the back edge 33 right and 25 up.
+            const LinePoints &front = l.barOutline[0], &back = l.barOutline[2];
+            const float w = float(pictureWidth);
+            QCOMPARE(std::tuple(front.x1, front.x2, front.y1, back.x2, back.y1),
+                     std::tuple(20.0f, w - 100, 302.0f, w - 67, 302.0f - 66 - 25));
+            for (int i = 0; i < 6; ++i)
+                QCOMPARE(l.buttonLeft[std::size_t(i)], 8.0f + 85.0f * float(i));
+            QCOMPARE(l.buttonTop, float(height - 30));
+        }
     }
+
+    // Which platform the program asks for before the application object exists:
+    // "<environment>|<arguments>|<platform>".
     void platformChoice()
     {
-        QFETCH(QStringList, environment);
-        QFETCH(QStringList, arguments);
-        QProcessEnvironment env(QProcessEnvironment::InheritFromParent);
-        env.clear();
-        for (const QString &pair : environment)
-            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
-        QTEST(preferredPlatform(env, QStringList{u"plenwick"_s} + arguments), "platform");
+        const QString xw = u"DISPLAY=:0 WAYLAND_DISPLAY=wayland-0"_s;
+        for (const QString &row :
+             {u"||"_s, u"DISPLAY=:0 XDG_SESSION_TYPE=x11||"_s,
+              xw + u" XDG_CURRENT_DESKTOP=GNOME||xcb;wayland"_s,
+              u"DISPLAY=:0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE||xcb;wayland"_s,
+              u"WAYLAND_DISPLAY=wayland-0||"_s, xw + u" QT_QPA_PLATFORM=wayland||"_s,
+              xw + u"|-platform wayland|"_s, xw + u"|--platform wayland|"_s}) {
+            QProcessEnvironment env;
+            for (const QString &pair : row.section(u'|', 0, 0).split(u' ', Qt::SkipEmptyParts))
+                env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+            const QStringList arguments = row.section(u'|', 1, 1).split(u' ', Qt::SkipEmptyParts);
+            QCOMPARE(preferredPlatform(env, QStringList{u"plenwick"_s} + arguments),
+                     row.section(u'|', 2));
+        }
     }
 
     // However the program ends, the main window's place is saved as the user left it
     // (kept from before when maximized or minimized), then the preferences, once; a save
     // that fails is told once, whatever was written, and the program still ends.
-    void ending_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<Qt::WindowState>("state");
-        QTest::newRow("Close button") << u"Command2"_s << Qt::WindowNoState;
-        QTest::newRow("File > Exit, maximized") << u"mnuExit"_s << Qt::WindowMaximized;
-        QTest::newRow("close box, minimized") << u"close"_s << Qt::WindowMinimized;
-    }
     void ending()
     {
-        QFETCH(QString, how);
-        QFETCH(Qt::WindowState, state);
-        Program p;
-        frmMain &main = p.load();
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-        main.setGeometry(40, 30, 700, 500); // as the user moves and resizes it
-        const QRect outer = main.frameGeometry();
-        // The chart is laid out for the window's new size.
-        QTRY_COMPARE(p.find<PictureBox>(u"Picture1"_s)->width(), outer.width());
-        main.setWindowState(state);
-        QStringList place;
-        if (state == Qt::WindowNoState)
-            place = QStringList{u"MainForm/Left=%1"_s.arg(outer.x() * 15),
-                                u"MainForm/Top=%1"_s.arg(outer.y() * 15),
-                                u"MainForm/Height=%1"_s.arg(outer.height() * 15),
-                                u"MainForm/Width=%1"_s.arg(outer.width() * 15)};
-        p.store.clearWrites();
-        p.store.failing = true;
-        QStringList told;
-        QTimer dismiss;
-        connect(&dismiss, &QTimer::timeout, [&told] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                told << box->text();
-                box->accept();
-            }
-        });
-        dismiss.start(10);
-        if (how == u"close"_s)
+        // The Close button; File > Exit, maximized; the close box, minimized.
+        for (const auto &[how, state] : {std::pair{u"Command2"_s, Qt::WindowNoState},
+                                         std::pair{u"mnuExit"_s, Qt::WindowMaximized},
+                                         std::pair{u"close"_s, Qt::WindowMinimized}}) {
+            Program p;
+            frmMain &main = p.load();
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            main.setGeometry(40, 30, 700, 500); // as the user moves and resizes it
+            const QRect outer = main.frameGeometry();
+            // The chart is laid out for the window's new size.
+            QTRY_COMPARE(p.find<PictureBox>(u"Picture1"_s)->width(), outer.width());
+            main.setWindowState(state);
+            QStringList place;
+            if (state == Qt::WindowNoState)
+                place = QStringList{u"MainForm/Left=%1"_s.arg(outer.x() * 15),
+                                    u"MainForm/Top=%1"_s.arg(outer.y() * 15),
+                                    u"MainForm/Height=%1"_s.arg(outer.height() * 15),
+                                    u"MainForm/Width=%1"_s.arg(outer.width() * 15)};
+            p.store.clearWrites();
+            p.store.failing = true;
+            QStringList told;
+            QTimer dismiss;
+            connect(&dismiss, &QTimer::timeout, [&told] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    told << box->text();
+                    box->accept();
+                }
+            });
+            dismiss.start(10);
+            if (how == u"close"_s)
+                main.close();
+            else if (auto *button = p.find<QPushButton>(how))
+                button->click();
+            else
+                p.find<QAction>(how)->trigger();
+            QVERIFY(main.isEnding() && p.store.saves() == 1);
+            const QStringList log = p.store.writeLog();
+            QCOMPARE(log.mid(0, place.size()), place);
+            QCOMPARE(log.filter(u"Form/"_s), place); // the hidden windows keep theirs
+            QCOMPARE(told.size(), 1);
+            QVERIFY(told[0].contains(u"/home/u/Plenwick.ini"_s) &&
+                    told[0].contains(u"Disk full"_s));
             main.close();
-        else if (auto *button = p.find<QPushButton>(how))
-            button->click();
-        else
-            p.find<QAction>(how)->trigger();
-        QVERIFY(main.isEnding() && p.store.saves() == 1);
-        const QStringList log = p.store.writeLog();
-        QCOMPARE(log.mid(0, place.size()), place);
-        QCOMPARE(log.filter(u"Form/"_s), place); // the hidden windows keep theirs
-        QCOMPARE(told.size(), 1);
-        QVERIFY(told[0].contains(u"/home/u/Plenwick.ini"_s) && told[0].contains(u"Disk full"_s));
-        main.close();
-        QCOMPARE(p.store.writeLog(), log);
+            QCOMPARE(p.store.writeLog(), log);
+        }
     }
 
     void commands()
@@ -266,36 +283,33 @@ private slots:
     }
 
     // While a memory tick yields, anything may happen; the tick copes.
-    void whileATickYields_data()
-    {
-        QTest::addColumn<QString>("what");
-        for (const QString &what :
-             {u"close main"_s, u"close frmPreferences"_s, u"close frmData"_s, u"tick"_s})
-            QTest::newRow(qPrintable(what)) << what;
-    }
     void whileATickYields()
     {
-        QFETCH(QString, what);
-        Program p;
-        frmMain &main = p.load();
-        main.show();
-        const int scans = p.source.enumerationCount();
-        QTimer::singleShot(0, &main, [&] {
-            if (what == u"tick"_s)
-                main.timerTrigger();
-            else if (what == u"close main"_s)
-                main.close();
-            else
-                p.find<QWidget>(what.mid(6))->close();
-        });
-        main.timerTrigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(main.isEnding(), what == u"close main"_s);
-        // No scan after the end; otherwise the tick and whatever ran inside it scanned.
-        const int more = p.source.enumerationCount() - scans;
-        QVERIFY(what == u"close main"_s ? more == 0 : what == u"tick"_s ? more == 2 : more >= 1);
-        if (!main.isEnding()) // the tick loaded what it needed again
-            QVERIFY(main.dataWindow() && main.preferences());
+        for (const QString &what :
+             {u"close main"_s, u"close frmPreferences"_s, u"close frmData"_s, u"tick"_s}) {
+            Program p;
+            frmMain &main = p.load();
+            main.show();
+            const int scans = p.source.enumerationCount();
+            QTimer::singleShot(0, &main, [&] {
+                if (what == u"tick"_s)
+                    main.timerTrigger();
+                else if (what == u"close main"_s)
+                    main.close();
+                else
+                    p.find<QWidget>(what.mid(6))->close();
+            });
+            main.timerTrigger();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(main.isEnding(), what == u"close main"_s);
+            // No scan after the end; otherwise the tick and whatever ran inside it scanned.
+            const int more = p.source.enumerationCount() - scans;
+            QVERIFY(what == u"close main"_s ? more == 0
+                    : what == u"tick"_s     ? more == 2
+                                            : more >= 1);
+            // Unless the program ends, the tick loaded what it needed again.
+            QVERIFY(main.isEnding() || (main.dataWindow() && main.preferences()));
+        }
     }
 
     void theChartScrollsByKeyAndWheel()
@@ -326,6 +340,76 @@ private slots:
         QCOMPARE(chart->x(), -qRound(bar->value() / 15.0));
         main.forceResize(); // a layout shows the chart from its left end again
         QVERIFY(bar->value() == 0 && chart->x() == 0);
+    }
+
+    // No caption of any window is cut, whatever font size the desktop gives the program
+    // and under every widget style installed, and the keyboard's place shows from the
+    // start. (Last: it leaves its style and font to the application.)
+    void noCaptionIsCut_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<qreal>("desktopPoints");
+        for (const QString &style : {u"Fusion"_s, u"Adwaita"_s, u"Adwaita-Dark"_s}) {
+            if (!QStyleFactory::keys().contains(style))
+                continue; // not installed here
+            for (qreal points : {8.0, 10.0, 11.0, 12.0})
+                QTest::addRow("%s %g pt", qPrintable(style), points) << style << points;
+        }
+    }
+
+    void noCaptionIsCut()
+    {
+        QFETCH(QString, style);
+        QFETCH(qreal, desktopPoints);
+        QApplication::setStyle(style);
+        QFont desktop(u"DejaVu Sans"_s);
+        desktop.setPointSizeF(desktopPoints);
+        QApplication::setFont(desktop);
+        useDesignFont();
+
+        Program p;
+        p.source.setMemory(1LL << 40, 1LL << 39);
+        frmMain &main = p.load();
+        // A platform theme applies the desktop's font once the event loop runs; the
+        // running application then tells every window of it.
+        QApplication::setFont(desktop);
+        QEvent fontChange(QEvent::ApplicationFontChange);
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QApplication::sendEvent(window, &fontChange);
+        // The keyboard starts at "Get Proceses", and its focus mark shows.
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        auto *start = main.findChild<QPushButton *>(u"cmdGet"_s);
+        QCOMPARE(QApplication::focusWidget(), start);
+        const QImage focused = start->grab().toImage();
+        start->clearFocus();
+        QVERIFY(start->grab().toImage() != focused);
+
+        for (QWidget *window : QList<QWidget *>{&main, main.preferences(), main.dataWindow(),
+                                                main.aboutWindow(), main.helpWindow()}) {
+            window->show();
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                QString text = w->property("text").toString();
+                const auto *label = qobject_cast<QLabel *>(w);
+                if (text.isEmpty() || !w->isVisibleTo(window) ||
+                    !(label || w->inherits("QAbstractButton")))
+                    continue;
+                if (label && label->wordWrap()) {
+                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
+                             qPrintable(w->objectName()));
+                    continue;
+                }
+                const int needed = w->fontMetrics().horizontalAdvance(text.remove(u'&'));
+                QVERIFY2(needed <= captionRoom(w), qPrintable(w->objectName() + u": "_s + text));
+            }
+            for (QGroupBox *box : window->findChildren<QGroupBox *>())
+                QVERIFY(box->fontMetrics().horizontalAdvance(box->title()) < box->width() - 16);
+            for (QHeaderView *heading : window->findChildren<QHeaderView *>())
+                for (int i = 0; i < heading->count(); ++i)
+                    QVERIFY2(
+                        heading->sectionSizeHint(i) <= heading->sectionSize(i),
+                        qPrintable(heading->model()->headerData(i, Qt::Horizontal).toString()));
+        }
     }
 };
 

@@ -220,10 +220,9 @@ private slots:
             find(u"Check13"_s)->setFocus();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), link);
-            m_main.log.clear();
             QTest::keyClick(link, Qt::Key_Return);
             QTest::keyClick(link, Qt::Key_Space);
-            QCOMPARE(m_main.log, active ? u" open open"_s : QString());
+            QCOMPARE(m_main.log, active ? u" open open open"_s : QString()); // the click's too
         }
         QPointer<QWidget> alive = m_window.release();
         QTest::keyClick(alive, Qt::Key_Escape); // closes as the close box does
