@@ -17,16 +17,16 @@
 // machine, so the paired ratio is the figure to trust there.
 //   bench_processsource --benchmark_enable_random_interleaving=true
 
+#include "barereader.h"
 #include "platform/os/linuxprocesssource.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -76,75 +76,6 @@ std::size_t takeSnapshot(LinuxProcessSource &source, std::vector<ProcessId> &ids
     return count;
 }
 
-long long meminfoKilobytes(const char *text, const char *key)
-{
-    const char *line = std::strstr(text, key);
-    return line ? std::strtoll(line + std::strlen(key), nullptr, 10) : -1;
-}
-
-// The floor: the same facts read as plainly as can be. Returns the number of
-// identifiers, counting the idle task as the platform source does.
-class ReferenceReader {
-public:
-    std::size_t read()
-    {
-        long long total = -1;
-        long long available = -1;
-        if (const int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC); fd >= 0) {
-            const ssize_t n = ::read(fd, m_meminfo, sizeof m_meminfo - 1);
-            ::close(fd);
-            m_meminfo[n > 0 ? n : 0] = '\0';
-            total = meminfoKilobytes(m_meminfo, "MemTotal:");
-            available = meminfoKilobytes(m_meminfo, "MemAvailable:");
-        }
-
-        std::size_t count = 1;
-        unsigned long long sizes = 0;
-        std::size_t characters = 0;
-        DIR *dir = ::opendir("/proc");
-        while (const dirent *entry = dir ? ::readdir(dir) : nullptr) {
-            const char *name = entry->d_name;
-            if (name[0] < '1' || name[0] > '9')
-                continue;
-            const std::size_t length = std::strlen(name);
-            if (std::strspn(name, "0123456789") != length)
-                continue;
-            ++count;
-            std::memcpy(m_path + Prefix, name, length);
-
-            std::memcpy(m_path + Prefix + length, "/exe", 5);
-            const ssize_t linkLength = ::readlink(m_path, m_link, sizeof m_link);
-            if (linkLength > 0)
-                characters += std::size_t(linkLength);
-
-            std::memcpy(m_path + Prefix + length, "/statm", 7);
-            if (const int fd = ::open(m_path, O_RDONLY | O_CLOEXEC); fd >= 0) {
-                const ssize_t n = ::read(fd, m_statm, sizeof m_statm - 1);
-                ::close(fd);
-                if (n > 0) {
-                    m_statm[n] = '\0';
-                    if (const char *resident = std::strchr(m_statm, ' '))
-                        sizes += std::strtoull(resident + 1, nullptr, 10) * 4096;
-                }
-            }
-        }
-        if (dir)
-            ::closedir(dir);
-        benchmark::DoNotOptimize(total);
-        benchmark::DoNotOptimize(available);
-        benchmark::DoNotOptimize(sizes);
-        benchmark::DoNotOptimize(characters);
-        return count;
-    }
-
-private:
-    static constexpr std::size_t Prefix = 6; // "/proc/"
-    char m_path[64] = "/proc/";
-    char m_link[4096];
-    char m_statm[256];
-    char m_meminfo[16384];
-};
-
 void PlatformSnapshot(benchmark::State &state)
 {
     LinuxProcessSource source;
@@ -167,10 +98,13 @@ void ScanOrderSnapshot(benchmark::State &state)
 
 void Reference(benchmark::State &state)
 {
-    ReferenceReader reader;
+    bench::BareProcReader reader;
     std::size_t processes = 0;
-    for (auto _ : state)
-        processes = reader.read();
+    for (auto _ : state) {
+        const auto snapshot = reader.read(SIZE_MAX);
+        benchmark::DoNotOptimize(snapshot.sum);
+        processes = snapshot.identifiers;
+    }
     setProcessCounters(state, processes);
 }
 
@@ -187,7 +121,7 @@ void PairedRatio(benchmark::State &state)
 {
     LinuxProcessSource source;
     std::vector<ProcessId> ids(1024);
-    ReferenceReader reader;
+    bench::BareProcReader reader;
     double snapshotReal = 0, snapshotCpu = 0, referenceReal = 0, referenceCpu = 0;
     double snapshotProcesses = 0, referenceProcesses = 0;
     bool snapshotFirst = false;
@@ -197,7 +131,8 @@ void PairedRatio(benchmark::State &state)
             const bool snapshot = (turn == 0) == snapshotFirst;
             const auto realStart = std::chrono::steady_clock::now();
             const double cpuStart = threadCpuSeconds();
-            const std::size_t count = snapshot ? takeSnapshot(source, ids, false) : reader.read();
+            const std::size_t count =
+                snapshot ? takeSnapshot(source, ids, false) : reader.read(SIZE_MAX).identifiers;
             const double cpu = threadCpuSeconds() - cpuStart;
             const double real =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
