@@ -57,16 +57,7 @@ app = apps[0]
 
 class Session:
     def __init__(self, screen="1280x1024x24", bus=False):
-        missing = [t for t in TOOLS if not shutil.which(t)]
-        if missing:
-            raise Failure("not installed: " + " ".join(missing) + " (run make deps)")
-        self.tmp = tempfile.mkdtemp(prefix="plenwick-x-")
-        self.config = os.path.join(self.tmp, "config")
-        os.makedirs(self.config)
-        self.procs = []
-        self.program = None
-        self.env = {k: v for k, v in os.environ.items()
-                    if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY"))}
+        self._prepare(TOOLS, "plenwick-x-", ("QT_", "WAYLAND", "DBUS_", "DISPLAY"))
         read, write = os.pipe()
         self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-dpi", "96",
                      "-nolisten", "tcp", "-noreset"], "xvfb", pass_fds=(write,))
@@ -86,6 +77,19 @@ class Session:
                     env=dict(self.env, XDG_CONFIG_HOME=self.tmp + "/wm"))
         self.wait(lambda: "window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
                                                    check=False), "openbox to come up")
+
+    def _prepare(self, tools, prefix, hidden):
+        """Checks the session's tools, makes its folder and settings folder, and takes
+        the environment less the variables (by prefix) that would reach the real desktop."""
+        missing = [t for t in tools if not shutil.which(t)]
+        if missing:
+            raise Failure("not installed: " + " ".join(missing) + " (run make deps)")
+        self.tmp = tempfile.mkdtemp(prefix=prefix)
+        self.config = os.path.join(self.tmp, "config")
+        os.makedirs(self.config)
+        self.procs = []
+        self.program = None
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith(hidden)}
 
     def _bus(self, bus):
         if bus:
@@ -251,16 +255,8 @@ class WaylandSession(Session):
     itself unless the test names one. X tools (xdotool, xprop) see its X clients."""
 
     def __init__(self, bus=False):
-        missing = [t for t in ("weston", "Xwayland") + TOOLS[2:] if not shutil.which(t)]
-        if missing:
-            raise Failure("not installed: " + " ".join(missing) + " (run make deps)")
-        self.tmp = tempfile.mkdtemp(prefix="plenwick-wl-")
-        self.config = os.path.join(self.tmp, "config")
-        os.makedirs(self.config)
-        self.procs = []
-        self.program = None
-        self.env = {k: v for k, v in os.environ.items()
-                    if not k.startswith(("QT_", "WAYLAND", "DBUS_", "DISPLAY", "XDG_SESSION"))}
+        self._prepare(("weston", "Xwayland") + TOOLS[2:], "plenwick-wl-",
+                      ("QT_", "WAYLAND", "DBUS_", "DISPLAY", "XDG_SESSION"))
         self.env["XDG_RUNTIME_DIR"] = os.path.join(self.tmp, "runtime")
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
         try:
