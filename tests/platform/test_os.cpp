@@ -1,12 +1,16 @@
 #include "platform/os/linuxprocesssource.h"
 #include "platform/os/systemtext.h"
 
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -192,6 +196,50 @@ private slots:
             read = {*size / page};
         QCOMPARE(read, figures);
         QCOMPARE(handle->moduleBaseName(), u"app"_s); // a bad statm fails nothing else
+    }
+
+    // On the real /proc a process's statm stays open from one listing to the next: it
+    // still reads what the process holds now, and is closed once the process has gone.
+    void keptDescriptorsReadNowAndClose()
+    {
+        const auto openFiles = [] {
+            return QDir(u"/proc/self/fd"_s).entryList(QDir::Files).size();
+        };
+        LinuxProcessSource source;
+        std::vector<ProcessId> ids(1 << 16);
+        const auto self = ProcessId(::getpid());
+        const qsizetype before = openFiles();
+        std::vector<pid_t> children;
+        for (int i = 0; i < 3; ++i) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::pause();
+                ::_exit(0);
+            }
+            QVERIFY(child > 0);
+            children.push_back(child);
+        }
+        QVERIFY(source.enumProcesses(ids) > 0);
+        const ByteCount first = source.openProcess(self)->workingSetSize().value_or(0);
+        for (const pid_t child : children)
+            QVERIFY(source.openProcess(ProcessId(child))->workingSetSize());
+        QCOMPARE(openFiles(), before + 4);
+
+        constexpr std::size_t Grown = 64 << 20;
+        void *block =
+            ::mmap(nullptr, Grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        QVERIFY(block != MAP_FAILED);
+        std::memset(block, 1, Grown);
+        for (const pid_t child : children) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        QVERIFY(source.enumProcesses(ids) > 0);
+        const ByteCount now = source.openProcess(self)->workingSetSize().value_or(0);
+        ::munmap(block, Grown);
+        QVERIFY2(first > 0 && now >= first + ByteCount(Grown) * 9 / 10,
+                 qPrintable(u"%1 then %2"_s.arg(first).arg(now)));
+        QCOMPARE(openFiles(), before + 1);
     }
 };
 

@@ -10,9 +10,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
+#include <linux/magic.h>
 #include <QFile>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace plenwick {
@@ -61,12 +64,13 @@ bool parseProcessDirectory(const char *name, ProcessId &pid)
 
 // Opens a file of the proc tree for reading, relative to its root. Only a regular file
 // is read: a FIFO or a device in its place is refused without waiting, as the open does
-// not block on it and the read never comes.
-int openRegularFile(int rootFd, const char *path)
+// not block on it and the read never comes. The kernel's own proc files are regular
+// and need no look.
+int openRegularFile(int rootFd, const char *path, bool procfs)
 {
     const int fd = ::openat(rootFd, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return -1;
+    if (fd < 0 || procfs)
+        return fd;
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
@@ -97,6 +101,28 @@ QString shownExecutable(QByteArrayView link, bool removed)
     if (removed)
         path += suffix;
     return path;
+}
+
+// How many statm descriptors to keep open between scans. The usual soft limit of 1024
+// open files is a leftover of select(), which nothing in the program uses: it is
+// raised as far as the hard limit allows, to 4096, and a reserve stays free for the
+// display connection, fonts, the settings file and the rest.
+std::size_t descriptorsToKeep()
+{
+    constexpr rlim_t Wanted = 4096, Reserve = 512;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < Wanted) {
+        rlimit raised = limit;
+        raised.rlim_cur =
+            limit.rlim_max == RLIM_INFINITY ? Wanted : std::min(limit.rlim_max, Wanted);
+        if (raised.rlim_cur > limit.rlim_cur && ::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return Wanted;
+    return limit.rlim_cur > Reserve ? std::size_t(limit.rlim_cur - Reserve) : 0;
 }
 
 ssize_t readAll(int fd, char *buffer, std::size_t size)
@@ -200,11 +226,18 @@ LinuxProcessSource::LinuxProcessSource(const QString &procRoot)
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     if (pageSize > 0)
         m_pageSize = pageSize;
-    ensureRoot();
+    struct statfs fileSystem {};
+    m_procfs = ensureRoot() && ::fstatfs(m_rootFd, &fileSystem) == 0 &&
+               fileSystem.f_type == PROC_SUPER_MAGIC;
+    if (m_procfs)
+        m_keepLimit = descriptorsToKeep();
 }
 
 LinuxProcessSource::~LinuxProcessSource()
 {
+    for (const KeptFile &kept : m_statm)
+        if (kept.fd >= 0)
+            ::close(kept.fd);
     if (m_rootFd >= 0)
         ::close(m_rootFd);
 }
@@ -252,7 +285,44 @@ std::size_t LinuxProcessSource::enumProcesses(std::span<ProcessId> ids)
     ids[0] = 0;
     const std::size_t count = std::min(m_found.size(), ids.size() - 1);
     std::copy_n(m_found.begin(), count, ids.begin() + 1);
+    if (m_keepLimit > 0)
+        keepListedStatm(std::span<const ProcessId>(m_found).first(count));
     return (count + 1) * sizeof(ProcessId);
+}
+
+// Carries the descriptors of processes still listed over to the new listing and closes
+// the others'. Both lists ascend, so one walk matches them.
+void LinuxProcessSource::keepListedStatm(std::span<const ProcessId> listed)
+{
+    m_relisted.clear();
+    m_relisted.reserve(listed.size());
+    auto kept = m_statm.begin();
+    for (const ProcessId pid : listed) {
+        for (; kept != m_statm.end() && kept->pid < pid; ++kept) {
+            if (kept->fd >= 0) {
+                ::close(kept->fd);
+                --m_kept;
+            }
+        }
+        int fd = -1;
+        if (kept != m_statm.end() && kept->pid == pid)
+            fd = (kept++)->fd;
+        m_relisted.push_back({pid, fd});
+    }
+    for (; kept != m_statm.end(); ++kept) {
+        if (kept->fd >= 0) {
+            ::close(kept->fd);
+            --m_kept;
+        }
+    }
+    m_statm.swap(m_relisted);
+}
+
+int *LinuxProcessSource::keptStatm(ProcessId pid)
+{
+    const auto kept = std::lower_bound(m_statm.begin(), m_statm.end(), pid,
+                                       [](const KeptFile &k, ProcessId p) { return k.pid < p; });
+    return kept != m_statm.end() && kept->pid == pid ? &kept->fd : nullptr;
 }
 
 std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
@@ -299,18 +369,41 @@ std::optional<ByteCount> LinuxProcessSource::readWorkingSet(ProcessId pid)
 {
     if (m_rootFd < 0)
         return std::nullopt;
-    const PidPath path(pid, "/statm");
-    const int fd = openRegularFile(m_rootFd, path.path());
-    if (fd < 0)
-        return std::nullopt;
-    // statm is one short line, which the kernel gives in a single read; a line that
-    // does not end in a newline within the buffer is cut short and is refused.
+    // statm is one short line, which the kernel gives in a single read from its start;
+    // a line that does not end in a newline within the buffer is cut short and is
+    // refused.
     char line[256];
-    ssize_t length;
-    do {
-        length = ::read(fd, line, sizeof line);
-    } while (length < 0 && errno == EINTR);
-    ::close(fd);
+    const auto readLine = [&line](int fd) {
+        ssize_t n;
+        do {
+            n = ::pread(fd, line, sizeof line, 0);
+        } while (n < 0 && errno == EINTR);
+        return n;
+    };
+    ssize_t length = -1;
+    int *kept = keptStatm(pid);
+    if (kept && *kept >= 0) {
+        length = readLine(*kept);
+        if (length < 0) {
+            // The process it was opened for has ended; the number may be another's now.
+            ::close(*kept);
+            *kept = -1;
+            --m_kept;
+        }
+    }
+    if (length < 0) {
+        const PidPath path(pid, "/statm");
+        const int fd = openRegularFile(m_rootFd, path.path(), m_procfs);
+        if (fd < 0)
+            return std::nullopt;
+        length = readLine(fd);
+        if (kept && length >= 0 && m_kept < m_keepLimit) {
+            *kept = fd;
+            ++m_kept;
+        } else {
+            ::close(fd);
+        }
+    }
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof line)
         return std::nullopt;
     const auto pages = residentPages(std::string_view(line, static_cast<std::size_t>(length)));
@@ -324,7 +417,7 @@ std::optional<MemoryStatus> LinuxProcessSource::memoryStatus()
 {
     if (!ensureRoot())
         return std::nullopt;
-    const int fd = openRegularFile(m_rootFd, "meminfo");
+    const int fd = openRegularFile(m_rootFd, "meminfo", m_procfs);
     if (fd < 0)
         return std::nullopt;
     char buffer[16 * 1024];

@@ -19,6 +19,14 @@ namespace plenwick {
 // link (one readlinkat), and its working set reads statm once, whichever order the
 // handle's queries come in. Handles must not outlive the source that opened them.
 //
+// On the kernel's proc file system, each listed process's statm is kept open from one
+// scan to the next and read again from its start: one read per process and refresh
+// instead of an open, a read and a close. What is read is the process's state at that
+// moment, as by a fresh open. The descriptor belongs to the process, not to its number:
+// once the process has ended it reads nothing, and the number is opened anew for
+// whichever process holds it now. A process that leaves the listing has its descriptor
+// closed; at most as many are kept as the open-files limit leaves room for.
+//
 // The program reads the real /proc. Tests build a tree of their own and pass its path;
 // nothing else (no environment variable) moves the root. Files are read only when
 // they are regular files, and never wait on a FIFO or a device.
@@ -42,13 +50,27 @@ private:
 
     bool ensureRoot();
     std::optional<ByteCount> readWorkingSet(ProcessId pid);
+    // The statm descriptor kept for a listed process (-1 while none is open), or null
+    // when the process is not in the last listing or nothing is kept.
+    int *keptStatm(ProcessId pid);
+    void keepListedStatm(std::span<const ProcessId> listed);
+
+    struct KeptFile {
+        ProcessId pid;
+        int fd; // -1 until opened
+    };
 
     QByteArray m_rootPath;
     int m_rootFd = -1;
     ByteCount m_pageSize = 4096;
-    std::vector<char> m_listing;     // getdents64 records of the proc root
-    std::vector<ProcessId> m_found;  // the identifiers of one listing, sorted
-    std::array<char, 4096> m_link{}; // one exe link target
+    std::vector<char> m_listing;      // getdents64 records of the proc root
+    std::vector<ProcessId> m_found;   // the identifiers of one listing, sorted
+    std::array<char, 4096> m_link{};  // one exe link target
+    bool m_procfs = false;            // the root is the kernel's proc file system
+    std::vector<KeptFile> m_statm;    // by ascending identifier: the last listing's
+    std::vector<KeptFile> m_relisted; // the next listing's, while it is made
+    std::size_t m_keepLimit = 0;      // at most this many descriptors open at once
+    std::size_t m_kept = 0;           // open now
 };
 
 } // namespace plenwick
