@@ -36,7 +36,8 @@ void ShapeControl::paint(QPainter &painter) const
 
 LabelControl::LabelControl() : m_font(std::make_shared<const FontInfo>(QFont())) {}
 
-LabelControl::CaptionLayout &LabelControl::FontInfo::layoutOf(const QString &caption) const
+std::shared_ptr<LabelControl::CaptionLayout>
+LabelControl::FontInfo::layoutOf(const QString &caption) const
 {
     if (auto it = captions.find(caption); it != captions.end())
         return *it;
@@ -50,17 +51,27 @@ LabelControl::CaptionLayout &LabelControl::FontInfo::layoutOf(const QString &cap
     }
     if (auto old = older.find(caption); old != older.end())
         return *captions.insert(caption, *old);
-    CaptionLayout layout;
-    layout.width = static_cast<float>(metrics.horizontalAdvance(caption));
-    layout.text.setTextFormat(Qt::PlainText); // markup in a caption shows as it is
-    layout.text.setText(caption);
-    layout.text.setPerformanceHint(QStaticText::AggressiveCaching);
-    return *captions.insert(caption, layout);
+    auto layout = std::make_shared<CaptionLayout>();
+    layout->width = static_cast<float>(metrics.horizontalAdvance(caption));
+    layout->text.setTextFormat(Qt::PlainText); // markup in a caption shows as it is
+    layout->text.setText(caption);
+    layout->text.setPerformanceHint(QStaticText::AggressiveCaching);
+    return *captions.insert(caption, std::move(layout));
+}
+
+const LabelControl::CaptionLayout &LabelControl::layout() const
+{
+    if (!m_layout)
+        m_layout = m_font->layoutOf(m_caption);
+    return *m_layout;
 }
 
 void LabelControl::setCaption(const QString &caption)
 {
+    if (m_layout && caption == m_caption)
+        return;
     m_caption = caption;
+    m_layout.reset();
     if (m_autoSize)
         fitToCaption();
 }
@@ -68,6 +79,7 @@ void LabelControl::setCaption(const QString &caption)
 void LabelControl::setFont(const QFont &font)
 {
     m_font = std::make_shared<const FontInfo>(font);
+    m_layout.reset();
     if (m_autoSize)
         fitToCaption();
 }
@@ -88,7 +100,7 @@ void LabelControl::setSize(float width, float height)
 
 void LabelControl::fitToCaption()
 {
-    m_width = m_font->layoutOf(m_caption).width;
+    m_width = layout().width;
     m_height = static_cast<float>(m_font->metrics.height());
 }
 
@@ -108,12 +120,12 @@ void LabelControl::paint(QPainter &painter) const
     if (!enabled)
         color = QGuiApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
     painter.setPen(color);
-    CaptionLayout &layout = m_font->layoutOf(m_caption);
-    if (!layout.prepared) {
-        layout.text.prepare(QTransform(), m_font->font);
-        layout.prepared = true;
+    const CaptionLayout &shown = layout();
+    if (!shown.prepared) {
+        m_layout->text.prepare(QTransform(), m_font->font);
+        m_layout->prepared = true;
     }
-    painter.drawStaticText(QPointF(left, top), layout.text);
+    painter.drawStaticText(QPointF(left, top), shown.text);
 }
 
 } // namespace plenwick

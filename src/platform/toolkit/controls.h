@@ -90,17 +90,21 @@ private:
     };
     struct FontInfo {
         explicit FontInfo(const QFont &f) : font(f), metrics(f) {}
-        CaptionLayout &layoutOf(const QString &caption) const;
+        std::shared_ptr<CaptionLayout> layoutOf(const QString &caption) const;
         QFont font;
         QFontMetricsF metrics;
         // Two generations: the captions in use now, and those of the generation before,
         // which a caption still in use is taken over from when the next one begins.
-        mutable QHash<QString, CaptionLayout> captions;
-        mutable QHash<QString, CaptionLayout> older;
+        mutable QHash<QString, std::shared_ptr<CaptionLayout>> captions;
+        mutable QHash<QString, std::shared_ptr<CaptionLayout>> older;
     };
     void fitToCaption();
+    const CaptionLayout &layout() const;
 
     QString m_caption;
+    // The caption's layout in the font, once looked up (a label is painted far more
+    // often than its caption changes).
+    mutable std::shared_ptr<CaptionLayout> m_layout;
     // Shared between copies, so that a control array's elements measure text cheaply.
     std::shared_ptr<const FontInfo> m_font;
     float m_width = 0, m_height = 0;
