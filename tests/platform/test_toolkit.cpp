@@ -8,7 +8,9 @@
 #include <cmath>
 #include <QAccessible>
 #include <QApplication>
+#include <QBackingStore>
 #include <QHelpEvent>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
 #include <QTextDocument>
@@ -113,6 +115,52 @@ private slots:
         picture.resize(50, 50); // a size that can be held draws again
         picture.line(0, 10, 49, 10, Ink);
         QCOMPARE(picture.pixelAt(10, 10), Ink);
+    }
+
+    // After each round of lines the window shows the picture, though only where a line
+    // left another colour was repainted; a line drawn over and back repaints nothing.
+    void repaintsWhereTheColoursChanged()
+    {
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                paints += event->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        PictureBox picture;
+        picture.resize(100, 70);
+        picture.installEventFilter(&counter);
+        picture.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picture));
+        QRandomGenerator random(7);
+        const VbColor colors[] = {Ink, kBlack, kWhite, rgb(0, 0, 200)};
+        for (int round = 0; round < 60; ++round) {
+            for (int i = 0; i < 3; ++i) {
+                // Ends on and beside the edges of 16-pixel tiles.
+                const int x = 16 * random.bounded(7) + random.bounded(-1, 2);
+                const int y = 16 * random.bounded(5) + random.bounded(-1, 2);
+                const int dx = i == 0 ? 0 : random.bounded(-20, 21);
+                picture.line(x, y, x + dx, y + random.bounded(-20, 21), colors[random.bounded(4)]);
+            }
+            picture.updateChanged();
+            QCoreApplication::processEvents();
+            QImage shown = *static_cast<QImage *>(picture.backingStore()->paintDevice());
+            QImage full = picture.grab().toImage();
+            for (QImage *image : {&shown, &full}) {
+                *image = image->convertToFormat(QImage::Format_RGB32);
+                image->setDevicePixelRatio(1);
+            }
+            QCOMPARE(shown, full);
+        }
+        const VbColor was = picture.pixelAt(50, 20);
+        counter.paints = 0;
+        picture.line(50, 20, 50, 20, was == Ink ? kBlack : Ink);
+        picture.line(50, 20, 50, 20, was);
+        picture.updateChanged();
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.paints, 0);
     }
 
     void labelsAreReadableTextAndToolTips()

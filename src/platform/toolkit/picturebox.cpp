@@ -67,6 +67,88 @@ void PictureBox::fitImage()
     m_image = std::move(fresh);
     m_scale = scale;
     m_inked &= QRect(0, 0, wanted.width() / scale, wanted.height() / scale);
+    // What was kept belongs to the picture before: the new one is repainted whole, as
+    // a resized widget is anyway.
+    forgetTiles();
+    m_changed = QRect(0, 0, wanted.width() / scale, wanted.height() / scale);
+    m_wholeRepaintDue = true;
+    if (!m_image.isNull()) {
+        m_tilesAcross = (m_image.width() / scale + kTile - 1) / kTile;
+        m_tilesDown = (m_image.height() / scale + kTile - 1) / kTile;
+        m_tileKeptIn.assign(std::size_t(m_tilesAcross) * std::size_t(m_tilesDown), 0);
+    }
+}
+
+void PictureBox::forgetTiles()
+{
+    m_keptTiles.clear();
+    m_keptPixels.clear();
+    m_tilesAcross = m_tilesDown = 0;
+    m_tileKeptIn.clear();
+    m_generation = 1;
+}
+
+void PictureBox::beforeChange(int x, int y)
+{
+    const auto within = [x, y](const QRect &r) {
+        return x >= r.left() && x <= r.right() && y >= r.top() && y <= r.bottom();
+    };
+    if (within(m_changed) || within(m_repaintDue))
+        return;
+    const int tx = x / kTile, ty = y / kTile;
+    std::uint32_t &keptIn = m_tileKeptIn[std::size_t(ty * m_tilesAcross + tx)];
+    if (keptIn == m_generation)
+        return;
+    keptIn = m_generation;
+    m_keptTiles.push_back(ty * m_tilesAcross + tx);
+    const std::size_t at = m_keptPixels.size();
+    m_keptPixels.resize(at + kTile * kTile);
+    const int w = m_image.width() / m_scale, h = m_image.height() / m_scale;
+    const uchar *bits = m_image.constBits();
+    const qsizetype stride = m_image.bytesPerLine();
+    const int x0 = tx * kTile, columns = std::min(kTile, w - x0);
+    for (int row = ty * kTile, i = 0; i < kTile && row < h; ++row, ++i) {
+        // A logical pixel's block is one colour: its first device pixel tells it.
+        const auto *line =
+            reinterpret_cast<const std::uint32_t *>(bits + qsizetype(row) * m_scale * stride);
+        std::uint32_t *kept = m_keptPixels.data() + at + i * kTile;
+        for (int c = 0; c < columns; ++c)
+            kept[c] = line[(x0 + c) * m_scale];
+    }
+}
+
+void PictureBox::takeTileChanges(std::vector<QRect> &areas)
+{
+    const int w = m_image.width() / m_scale, h = m_image.height() / m_scale;
+    const uchar *bits = m_image.constBits();
+    const qsizetype stride = m_image.bytesPerLine();
+    for (std::size_t k = 0; k < m_keptTiles.size(); ++k) {
+        const int tx = m_keptTiles[k] % m_tilesAcross, ty = m_keptTiles[k] / m_tilesAcross;
+        const std::uint32_t *kept = m_keptPixels.data() + k * kTile * kTile;
+        const int x0 = tx * kTile, columns = std::min(kTile, w - x0);
+        int left = kTile, right = -1, top = kTile, bottom = -1;
+        for (int y = ty * kTile, i = 0; i < kTile && y < h; ++y, ++i) {
+            const auto *line =
+                reinterpret_cast<const std::uint32_t *>(bits + qsizetype(y) * m_scale * stride);
+            for (int x = 0; x < columns; ++x) {
+                if (kept[i * kTile + x] == line[(x0 + x) * m_scale])
+                    continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, i);
+                bottom = i;
+            }
+        }
+        if (right >= 0)
+            areas.push_back(QRect(x0 + left, ty * kTile + top, right - left + 1, bottom - top + 1));
+    }
+    m_keptTiles.clear();
+    m_keptPixels.clear();
+    // A new generation leaves every tile unkept; on the rare wrap, mark them so again.
+    if (++m_generation == 0) {
+        std::fill(m_tileKeptIn.begin(), m_tileKeptIn.end(), 0);
+        m_generation = 1;
+    }
 }
 
 void PictureBox::cls()
@@ -93,7 +175,10 @@ void PictureBox::updateChanged()
     m_areas.clear();
     if (!m_changed.isEmpty())
         m_areas.push_back(m_changed);
+    m_repaintDue |= m_changed;
     m_changed = QRect();
+    m_wholeRepaintDue = m_repaintDue.contains(QRect(QPoint(0, 0), m_imageSize / m_scale));
+    takeTileChanges(m_areas);
     for (const ControlLayer *layer : m_layers)
         layer->takeChangedAreas(m_areas);
     if (m_areas.empty())
@@ -119,9 +204,22 @@ void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
     // a resize belongs to the picture of the new size all the same.
     if (m_imageSize != QSize(std::max(1, width()), std::max(1, height())) * m_scale)
         fitImage();
-    const QRect changed = rasterLine(m_image, m_scale, x1, y1, x2, y2, color);
-    m_changed |= changed;
-    m_inked |= changed;
+    // A line that lies wholly where a repaint is due anyway (after an erase or a new
+    // image) is not watched.
+    PixelWatcher *watcher = m_tileKeptIn.empty() || m_wholeRepaintDue ? nullptr : this;
+    if (watcher && (!m_changed.isEmpty() || !m_repaintDue.isEmpty())) {
+        // Ends are rounded to the nearest pixel, so the pixels of the part within the
+        // picture lie within these bounds (false for a coordinate that is not a number).
+        const double w = m_imageSize.width() / m_scale - 1, h = m_imageSize.height() / m_scale - 1;
+        const double left = std::max(std::min(x1, x2), 0.0), right = std::min(std::max(x1, x2), w);
+        const double top = std::max(std::min(y1, y2), 0.0), bottom = std::min(std::max(y1, y2), h);
+        const auto within = [&](const QRect &r) {
+            return left >= r.left() && right <= r.right() && top >= r.top() && bottom <= r.bottom();
+        };
+        if (within(m_changed) || within(m_repaintDue))
+            watcher = nullptr;
+    }
+    m_inked |= rasterLine(m_image, m_scale, x1, y1, x2, y2, color, watcher);
 }
 
 void PictureBox::addLayer(const ControlLayer *layer, bool accessible)
@@ -171,6 +269,9 @@ void PictureBox::resizeEvent(QResizeEvent *event)
 void PictureBox::paintEvent(QPaintEvent *event)
 {
     fitImage();
+    // Whatever part of the picture is not painted now is painted whole once it shows.
+    m_repaintDue = QRect();
+    m_wholeRepaintDue = false;
     QPainter painter(this);
     // The drawing under each part of the region, then each control that meets any part
     // of it, once (the painter is clipped to the region).

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "controlarray.h"
+#include "rasterline.h"
 #include "vbcolor.h"
 
+#include <cstdint>
 #include <QImage>
 #include <QWidget>
 #include <vector>
@@ -17,10 +19,12 @@ namespace plenwick {
 // picture too large to be held draws nothing. Tooltips of the labels it holds are
 // served here by hit-testing, and shown as plain text.
 //
-// Drawing a line marks for repainting only the pixels whose colour it changed, and
-// `updateChanged` adds where the controls changed: a picture drawn again the same
-// costs no repainting.
-class PictureBox : public QWidget {
+// `updateChanged` repaints only where the picture differs from what it showed at the
+// last call: where lines left other colours and where the controls changed. A picture
+// drawn again the same costs no repainting, even where a line was drawn over and then
+// drawn back in between (the chart's leaders cross its top face, which the next slice
+// covers again).
+class PictureBox : public QWidget, private PixelWatcher {
     Q_OBJECT
 public:
     explicit PictureBox(QWidget *parent = nullptr);
@@ -70,12 +74,28 @@ protected:
 
 private:
     void fitImage();
+    // Keeps the colours of a pixel's tile before its first change since the last
+    // updateChanged, unless a repaint of it is due anyway.
+    void beforeChange(int x, int y) override;
+    // Adds where the kept tiles differ from the picture now, and forgets them.
+    void takeTileChanges(std::vector<QRect> &areas);
+    void forgetTiles();
 
-    QImage m_image;             // null when an image of the wanted size could not be had
-    QRect m_changed;            // pixels drawn in a new colour since the last updateChanged
-    QRect m_inked;              // pixels that may differ from the back colour (logical pixels)
-    std::vector<QRect> m_areas; // kept for its capacity
-    QSize m_imageSize;          // the size last asked for
+    QImage m_image;                 // null when an image of the wanted size could not be had
+    QRect m_changed;                // repainted whole at the next updateChanged (an erase)
+    QRect m_repaintDue;             // asked to be repainted whole, and not painted since
+    bool m_wholeRepaintDue = false; // the whole picture is changed or due
+    QRect m_inked;                  // pixels that may differ from the back colour (logical pixels)
+    std::vector<QRect> m_areas;     // kept for its capacity
+    // The picture as the last updateChanged left it, for the tiles drawn on since: one
+    // logical pixel per entry, kTile * kTile entries a tile, in the order kept.
+    static constexpr int kTile = 16;
+    int m_tilesAcross = 0, m_tilesDown = 0;
+    std::vector<std::uint32_t> m_tileKeptIn; // by tile: the generation it was kept in
+    std::uint32_t m_generation = 1;
+    std::vector<int> m_keptTiles;
+    std::vector<std::uint32_t> m_keptPixels;
+    QSize m_imageSize; // the size last asked for
     int m_scale = 1;
     VbColor m_backColor = kWhite;
     std::vector<const ControlLayer *> m_layers;

@@ -55,6 +55,7 @@ struct Pixels {
     uchar *bits;
     qsizetype stride;
     int scale, w, h;
+    PixelWatcher *watcher;
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
 
     void plot(int x, int y, std::uint32_t argb)
@@ -66,6 +67,8 @@ struct Pixels {
         auto *first = reinterpret_cast<std::uint32_t *>(bits + y * scale * stride) + x * scale;
         if (*first == argb)
             return;
+        if (watcher)
+            watcher->beforeChange(x, y);
         left = std::min(left, x);
         right = std::max(right, x);
         top = std::min(top, y);
@@ -90,7 +93,7 @@ struct Pixels {
 } // namespace
 
 QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
-                 VbColor color)
+                 VbColor color, PixelWatcher *watcher)
 {
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
         return {};
@@ -108,7 +111,7 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
     const int xEnd = static_cast<int>(std::lround(x2));
     const int yEnd = static_cast<int>(std::lround(y2));
     const std::uint32_t argb = argbOf(color);
-    Pixels px{image.bits(), image.bytesPerLine(), scale, w, h};
+    Pixels px{image.bits(), image.bytesPerLine(), scale, w, h, watcher};
 
     if (x == xEnd) {
         // Vertical lines are most of the chart: walk the column directly.
@@ -122,6 +125,8 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
         for (int yy = from; yy <= to; ++yy, block += step) {
             if (*reinterpret_cast<const std::uint32_t *>(block) == argb)
                 continue;
+            if (watcher)
+                watcher->beforeChange(x, yy);
             if (firstChanged < 0)
                 firstChanged = yy;
             lastChanged = yy;
@@ -145,6 +150,8 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
         QPoint first(-1, -1), last;
         for (;;) {
             if (*reinterpret_cast<const std::uint32_t *>(block) != argb) {
+                if (watcher)
+                    watcher->beforeChange(x, y);
                 if (first.x() < 0)
                     first = QPoint(x, y);
                 last = QPoint(x, y);

@@ -15,7 +15,17 @@ namespace plenwick {
 // the same pixels. Pixels outside the image are left alone; a line with an end point
 // that is not a number is not drawn. Returns the bounds, in logical pixels, of the
 // pixels whose colour changed (empty when the image already showed the line).
+//
+// A watcher, when given, is told of each logical pixel just before it takes a new
+// colour.
+class PixelWatcher {
+public:
+    virtual void beforeChange(int x, int y) = 0;
+
+protected:
+    ~PixelWatcher() = default;
+};
 QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
-                 VbColor color);
+                 VbColor color, PixelWatcher *watcher = nullptr);
 
 } // namespace plenwick
