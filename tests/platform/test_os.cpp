@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -198,48 +201,68 @@ private slots:
         QCOMPARE(handle->moduleBaseName(), u"app"_s); // a bad statm fails nothing else
     }
 
-    // On the real /proc a process's statm stays open from one listing to the next: it
-    // still reads what the process holds now, and is closed once the process has gone.
+    // On the real /proc a process's statm and directory stay open from one listing to
+    // the next: they still read what the process holds now, and are closed once the
+    // process has gone.
     void keptDescriptorsReadNowAndClose()
     {
         const auto openFiles = [] {
-            return QDir(u"/proc/self/fd"_s).entryList(QDir::Files).size();
+            return QDir(u"/proc/self/fd"_s)
+                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                .size();
         };
         LinuxProcessSource source;
         std::vector<ProcessId> ids(1 << 16);
         const auto self = ProcessId(::getpid());
         const qsizetype before = openFiles();
+        int go[2];
+        QVERIFY(::pipe(go) == 0);
         std::vector<pid_t> children;
+        const auto endChildren = [&children] {
+            for (const pid_t child : std::exchange(children, {})) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, nullptr, 0);
+            }
+        };
+        const auto atEnd = qScopeGuard(endChildren);
         for (int i = 0; i < 3; ++i) {
             const pid_t child = ::fork();
             if (child == 0) {
+                // The first becomes another program when told.
+                char byte;
+                if (i == 0 && ::read(go[0], &byte, 1) == 1)
+                    ::execl("/bin/sleep", "sleep", "100", nullptr);
                 ::pause();
                 ::_exit(0);
             }
             QVERIFY(child > 0);
             children.push_back(child);
         }
+        ::close(go[0]);
         QVERIFY(source.enumProcesses(ids) > 0);
         const ByteCount first = source.openProcess(self)->workingSetSize().value_or(0);
         for (const pid_t child : children)
             QVERIFY(source.openProcess(ProcessId(child))->workingSetSize());
-        QCOMPARE(openFiles(), before + 4);
+        QCOMPARE(openFiles(), before + 9); // statm and directory each, and the pipe
+        QVERIFY(::write(go[1], "x", 1) == 1);
+        ::close(go[1]);
+        const QString exe = u"/proc/%1/exe"_s.arg(children[0]);
+        QTRY_COMPARE(QFileInfo(exe).symLinkTarget(),
+                     QFileInfo(u"/bin/sleep"_s).canonicalFilePath());
+        QCOMPARE(source.openProcess(ProcessId(children[0]))->moduleBaseName(), u"sleep"_s);
 
         constexpr std::size_t Grown = 64 << 20;
         void *block =
             ::mmap(nullptr, Grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         QVERIFY(block != MAP_FAILED);
         std::memset(block, 1, Grown);
-        for (const pid_t child : children) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
-        }
+        endChildren();
         QVERIFY(source.enumProcesses(ids) > 0);
         const ByteCount now = source.openProcess(self)->workingSetSize().value_or(0);
         ::munmap(block, Grown);
         QVERIFY2(first > 0 && now >= first + ByteCount(Grown) * 9 / 10,
                  qPrintable(u"%1 then %2"_s.arg(first).arg(now)));
-        QCOMPARE(openFiles(), before + 1);
+        QCOMPARE(openFiles(), before + 2);
     }
 };
 

@@ -235,9 +235,10 @@ LinuxProcessSource::LinuxProcessSource(const QString &procRoot)
 
 LinuxProcessSource::~LinuxProcessSource()
 {
-    for (const KeptFile &kept : m_statm)
-        if (kept.fd >= 0)
-            ::close(kept.fd);
+    for (KeptFiles &kept : m_keptFiles) {
+        dropKept(kept.statm);
+        dropKept(kept.directory);
+    }
     if (m_rootFd >= 0)
         ::close(m_rootFd);
 }
@@ -286,43 +287,58 @@ std::size_t LinuxProcessSource::enumProcesses(std::span<ProcessId> ids)
     const std::size_t count = std::min(m_found.size(), ids.size() - 1);
     std::copy_n(m_found.begin(), count, ids.begin() + 1);
     if (m_keepLimit > 0)
-        keepListedStatm(std::span<const ProcessId>(m_found).first(count));
+        keepListed(std::span<const ProcessId>(m_found).first(count));
     return (count + 1) * sizeof(ProcessId);
 }
 
 // Carries the descriptors of processes still listed over to the new listing and closes
 // the others'. Both lists ascend, so one walk matches them.
-void LinuxProcessSource::keepListedStatm(std::span<const ProcessId> listed)
+void LinuxProcessSource::keepListed(std::span<const ProcessId> listed)
 {
     m_relisted.clear();
     m_relisted.reserve(listed.size());
-    auto kept = m_statm.begin();
+    auto kept = m_keptFiles.begin();
     for (const ProcessId pid : listed) {
-        for (; kept != m_statm.end() && kept->pid < pid; ++kept) {
-            if (kept->fd >= 0) {
-                ::close(kept->fd);
-                --m_kept;
-            }
+        for (; kept != m_keptFiles.end() && kept->pid < pid; ++kept) {
+            dropKept(kept->statm);
+            dropKept(kept->directory);
         }
-        int fd = -1;
-        if (kept != m_statm.end() && kept->pid == pid)
-            fd = (kept++)->fd;
-        m_relisted.push_back({pid, fd});
+        if (kept != m_keptFiles.end() && kept->pid == pid)
+            m_relisted.push_back(*kept++);
+        else
+            m_relisted.push_back({pid});
     }
-    for (; kept != m_statm.end(); ++kept) {
-        if (kept->fd >= 0) {
-            ::close(kept->fd);
-            --m_kept;
-        }
+    for (; kept != m_keptFiles.end(); ++kept) {
+        dropKept(kept->statm);
+        dropKept(kept->directory);
     }
-    m_statm.swap(m_relisted);
+    m_keptFiles.swap(m_relisted);
 }
 
-int *LinuxProcessSource::keptStatm(ProcessId pid)
+LinuxProcessSource::KeptFiles *LinuxProcessSource::keptFiles(ProcessId pid)
 {
-    const auto kept = std::lower_bound(m_statm.begin(), m_statm.end(), pid,
-                                       [](const KeptFile &k, ProcessId p) { return k.pid < p; });
-    return kept != m_statm.end() && kept->pid == pid ? &kept->fd : nullptr;
+    const auto kept = std::lower_bound(m_keptFiles.begin(), m_keptFiles.end(), pid,
+                                       [](const KeptFiles &k, ProcessId p) { return k.pid < p; });
+    return kept != m_keptFiles.end() && kept->pid == pid ? &*kept : nullptr;
+}
+
+void LinuxProcessSource::keep(int &slot, int fd)
+{
+    if (m_kept < m_keepLimit) {
+        slot = fd;
+        ++m_kept;
+    } else {
+        ::close(fd);
+    }
+}
+
+void LinuxProcessSource::dropKept(int &slot)
+{
+    if (slot < 0)
+        return;
+    ::close(slot);
+    slot = -1;
+    --m_kept;
 }
 
 std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
@@ -330,7 +346,23 @@ std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
     if (!ensureRoot())
         return nullptr;
     PidPath path(pid, "/exe");
-    ssize_t length = ::readlinkat(m_rootFd, path.path(), m_link.data(), m_link.size());
+    // The link is read in the process's kept directory where there is one.
+    KeptFiles *kept = keptFiles(pid);
+    int at = m_rootFd;
+    const char *name = path.path();
+    if (kept && kept->directory >= 0) {
+        at = kept->directory;
+        name = "exe";
+    }
+    ssize_t length = ::readlinkat(at, name, m_link.data(), m_link.size());
+    if (length < 0 && at != m_rootFd) {
+        // The process the directory was opened for may have ended, and the number be
+        // another's now: ask by the number.
+        dropKept(kept->directory);
+        at = m_rootFd;
+        name = path.path();
+        length = ::readlinkat(at, name, m_link.data(), m_link.size());
+    }
     const char *target = m_link.data();
     std::vector<char> longTarget;
     // readlink cuts a target that does not fit without saying so; read it again into
@@ -338,8 +370,14 @@ std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
     while (length >= 0 && static_cast<std::size_t>(length) ==
                               (longTarget.empty() ? m_link.size() : longTarget.size())) {
         longTarget.resize(static_cast<std::size_t>(length) * 2);
-        length = ::readlinkat(m_rootFd, path.path(), longTarget.data(), longTarget.size());
+        length = ::readlinkat(at, name, longTarget.data(), longTarget.size());
         target = longTarget.data();
+    }
+    if (length >= 0 && kept && kept->directory < 0) {
+        const PidPath directory(pid, "");
+        if (const int fd = ::openat(m_rootFd, directory.path(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            fd >= 0)
+            keep(kept->directory, fd);
     }
     if (length >= 0) {
         const QByteArrayView link(target, length);
@@ -381,15 +419,13 @@ std::optional<ByteCount> LinuxProcessSource::readWorkingSet(ProcessId pid)
         return n;
     };
     ssize_t length = -1;
-    int *kept = keptStatm(pid);
-    if (kept && *kept >= 0) {
-        length = readLine(*kept);
-        if (length < 0) {
-            // The process it was opened for has ended; the number may be another's now.
-            ::close(*kept);
-            *kept = -1;
-            --m_kept;
-        }
+    KeptFiles *kept = keptFiles(pid);
+    if (kept && kept->statm >= 0) {
+        length = readLine(kept->statm);
+        // Nothing read: the process it was opened for has ended, and the number may
+        // be another's now.
+        if (length < 0)
+            dropKept(kept->statm);
     }
     if (length < 0) {
         const PidPath path(pid, "/statm");
@@ -397,12 +433,10 @@ std::optional<ByteCount> LinuxProcessSource::readWorkingSet(ProcessId pid)
         if (fd < 0)
             return std::nullopt;
         length = readLine(fd);
-        if (kept && length >= 0 && m_kept < m_keepLimit) {
-            *kept = fd;
-            ++m_kept;
-        } else {
+        if (kept && length >= 0)
+            keep(kept->statm, fd);
+        else
             ::close(fd);
-        }
     }
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof line)
         return std::nullopt;

@@ -19,17 +19,15 @@ namespace plenwick {
 // link (one readlinkat), and its working set reads statm once, whichever order the
 // handle's queries come in. Handles must not outlive the source that opened them.
 //
-// On the kernel's proc file system, each listed process's statm is kept open from one
-// scan to the next and read again from its start: one read per process and refresh
-// instead of an open, a read and a close. What is read is the process's state at that
-// moment, as by a fresh open. The descriptor belongs to the process, not to its number:
-// once the process has ended it reads nothing, and the number is opened anew for
-// whichever process holds it now. A process that leaves the listing has its descriptor
-// closed; at most as many are kept as the open-files limit leaves room for.
-//
-// The program reads the real /proc. Tests build a tree of their own and pass its path;
-// nothing else (no environment variable) moves the root. Files are read only when
-// they are regular files, and never wait on a FIFO or a device.
+// On the kernel's proc file system, each listed process's statm and, once its exe
+// link has been read, its directory are kept open from one scan to the next: the
+// working set is read again from the start of the open statm (one read instead of an
+// open, a read and a close) and the link is read relative to the open directory (one
+// name to look up instead of two). What is read is the process's state at that moment,
+// as by a fresh open. The descriptors belong to the process, not to its number: once
+// the process has ended they read nothing, and the number is opened anew for whichever
+// process holds it now. A process that leaves the listing has its descriptors closed;
+// at most as many are kept as the open-files limit leaves room for.
 class LinuxProcessSource : public ProcessSource {
 public:
     explicit LinuxProcessSource(const QString &procRoot = QStringLiteral("/proc"));
@@ -50,27 +48,30 @@ private:
 
     bool ensureRoot();
     std::optional<ByteCount> readWorkingSet(ProcessId pid);
-    // The statm descriptor kept for a listed process (-1 while none is open), or null
-    // when the process is not in the last listing or nothing is kept.
-    int *keptStatm(ProcessId pid);
-    void keepListedStatm(std::span<const ProcessId> listed);
-
-    struct KeptFile {
+    struct KeptFiles {
         ProcessId pid;
-        int fd; // -1 until opened
+        int statm = -1;     // -1 while none is open
+        int directory = -1; // opened as a path only
     };
+    // The descriptors kept for a listed process, or null when the process is not in
+    // the last listing or nothing is kept.
+    KeptFiles *keptFiles(ProcessId pid);
+    void keepListed(std::span<const ProcessId> listed);
+    // Keeps a descriptor in `slot` while there is room, or else closes it.
+    void keep(int &slot, int fd);
+    void dropKept(int &slot);
 
     QByteArray m_rootPath;
     int m_rootFd = -1;
     ByteCount m_pageSize = 4096;
-    std::vector<char> m_listing;      // getdents64 records of the proc root
-    std::vector<ProcessId> m_found;   // the identifiers of one listing, sorted
-    std::array<char, 4096> m_link{};  // one exe link target
-    bool m_procfs = false;            // the root is the kernel's proc file system
-    std::vector<KeptFile> m_statm;    // by ascending identifier: the last listing's
-    std::vector<KeptFile> m_relisted; // the next listing's, while it is made
-    std::size_t m_keepLimit = 0;      // at most this many descriptors open at once
-    std::size_t m_kept = 0;           // open now
+    std::vector<char> m_listing;        // getdents64 records of the proc root
+    std::vector<ProcessId> m_found;     // the identifiers of one listing, sorted
+    std::array<char, 4096> m_link{};    // one exe link target
+    bool m_procfs = false;              // the root is the kernel's proc file system
+    std::vector<KeptFiles> m_keptFiles; // by ascending identifier: the last listing's
+    std::vector<KeptFiles> m_relisted;  // the next listing's, while it is made
+    std::size_t m_keepLimit = 0;        // at most this many descriptors open at once
+    std::size_t m_kept = 0;             // open now
 };
 
 } // namespace plenwick
