@@ -4,6 +4,7 @@
 #include "slicecolors.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -249,18 +250,27 @@ void ChartPlotter::graduate(float x1, float y1, float x2, float y2, float totalM
     const std::int64_t major = wholeStep(majorStep);
     const auto lastMb = static_cast<std::int64_t>(std::nearbyint(static_cast<double>(totalMb) + 1));
     const double visibleRight = m_picture.scaleWidth() + 2.0;
+    // Many ticks fall on one pixel column when the bar is narrow beside the megabytes it
+    // stands for. A tick on the column of the last short tick, or of the last long one
+    // (which covers a short one), would only draw the same pixels again.
+    long lastShort = LONG_MIN, lastLong = LONG_MIN;
     for (std::int64_t m = 0; m <= lastMb; ++m) {
         const float x = static_cast<float>(m) * perMb + x1;
         const bool onMinor = minor == 0 || m % minor == 0;
         const bool onMajor =
             major == 0 || m % major == 0 || static_cast<double>(m) == static_cast<double>(totalMb);
         const bool inView = x >= -2.0f && x <= visibleRight;
-        if (onMinor && inView)
+        const long column = inView ? std::lround(x) : LONG_MIN;
+        if (onMinor && inView && column != lastShort && column != lastLong) {
             m_picture.line(x, y1, x, y1 + 5, kScaleColor);
+            lastShort = column;
+        }
         if (!onMajor)
             continue;
-        if (inView)
+        if (inView && column != lastLong) {
             m_picture.line(x, y1, x, y1 + 7, kScaleColor);
+            lastLong = column;
+        }
         m_controls.gridLabel.load(next);
         if (LabelControl *label = m_controls.gridLabel.find(next)) {
             label->visible = true;

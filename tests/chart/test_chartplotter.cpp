@@ -1,6 +1,7 @@
 #include "chart/chartcontrols.h"
 #include "chart/chartplotter.h"
 #include "platform/toolkit/picturebox.h"
+#include "platform/toolkit/rasterline.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -117,6 +118,29 @@ private slots:
         QCOMPARE(rig.controls.progLabel.count() + rig.controls.progLeader1.count() +
                      rig.controls.progLeader2.count(),
                  2 * 3); // one slice and the template of each
+    }
+
+    // The scale's ticks are every tick drawn, short every 4 Mb and long on the labelled
+    // steps, however many fall on one pixel column.
+    void scaleTicksAreEveryTickDrawn()
+    {
+        for (const float totalMb : {24576.0f, 3000.0f, 100.0f}) {
+            Rig rig(600, 300);
+            const float x1 = 20.4f, x2 = 560.7f, y = 276.3f, major = totalMb / 16;
+            rig.plotter.Graduate(x1, y, x2, y, 0, totalMb, 4, major);
+            QImage expected(600, 300, QImage::Format_RGB32);
+            expected.fill(Qt::white);
+            rasterLine(expected, 1, x1, y, x2, y, kScaleColor);
+            const auto step = std::int64_t(std::nearbyint(major));
+            for (std::int64_t m = 0; m <= std::int64_t(totalMb) + 1; ++m) {
+                const float x = float(m) * ((x2 - x1) / totalMb) + x1;
+                if (m % 4 == 0)
+                    rasterLine(expected, 1, x, y, x, y + 5, kScaleColor);
+                if (m % step == 0 || float(m) == totalMb)
+                    rasterLine(expected, 1, x, y, x, y + 7, kScaleColor);
+            }
+            QCOMPARE(rig.picture.drawing(), expected);
+        }
     }
 
     void scaleLabelsFollowTheRoundedSteps_data()
