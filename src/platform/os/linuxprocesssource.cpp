@@ -235,10 +235,8 @@ LinuxProcessSource::LinuxProcessSource(const QString &procRoot)
 
 LinuxProcessSource::~LinuxProcessSource()
 {
-    for (KeptFiles &kept : m_keptFiles) {
-        dropKept(kept.statm);
-        dropKept(kept.directory);
-    }
+    for (KeptFiles &kept : m_keptFiles)
+        dropKept(kept);
     if (m_rootFd >= 0)
         ::close(m_rootFd);
 }
@@ -299,19 +297,15 @@ void LinuxProcessSource::keepListed(std::span<const ProcessId> listed)
     m_relisted.reserve(listed.size());
     auto kept = m_keptFiles.begin();
     for (const ProcessId pid : listed) {
-        for (; kept != m_keptFiles.end() && kept->pid < pid; ++kept) {
-            dropKept(kept->statm);
-            dropKept(kept->directory);
-        }
+        for (; kept != m_keptFiles.end() && kept->pid < pid; ++kept)
+            dropKept(*kept);
         if (kept != m_keptFiles.end() && kept->pid == pid)
             m_relisted.push_back(*kept++);
         else
             m_relisted.push_back({pid});
     }
-    for (; kept != m_keptFiles.end(); ++kept) {
-        dropKept(kept->statm);
-        dropKept(kept->directory);
-    }
+    for (; kept != m_keptFiles.end(); ++kept)
+        dropKept(*kept);
     m_keptFiles.swap(m_relisted);
 }
 
@@ -339,6 +333,12 @@ void LinuxProcessSource::dropKept(int &slot)
     ::close(slot);
     slot = -1;
     --m_kept;
+}
+
+void LinuxProcessSource::dropKept(KeptFiles &files)
+{
+    dropKept(files.statm);
+    dropKept(files.directory);
 }
 
 std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)

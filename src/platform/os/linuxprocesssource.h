@@ -60,6 +60,7 @@ private:
     // Keeps a descriptor in `slot` while there is room, or else closes it.
     void keep(int &slot, int fd);
     void dropKept(int &slot);
+    void dropKept(KeptFiles &files);
 
     QByteArray m_rootPath;
     int m_rootFd = -1;
