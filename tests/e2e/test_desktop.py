@@ -163,6 +163,12 @@ print("listening", flush=True)
 pyatspi.Registry.start()
 """
 
+PRESS_EXIT = r"""
+item = find(app, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == "Exit")
+item.queryAction().doAction(0)
+print("pressed", flush=True)
+"""
+
 
 def case_screen_reader(session, program):
     if accessibility_missing():
@@ -201,7 +207,13 @@ def case_screen_reader(session, program):
         time.sleep(0.2)
     check("invalid" not in session.log("listener"),
           "the chart's changes reach a screen reader malformed:\n" + session.log("listener")[-800:])
-    exit_cleanly(session, main)
+    # Its user ends the program from the menu. (Not with Ctrl+X here: Qt's bridge holds
+    # each key event until the registry has answered and never frees the ones it still
+    # holds at the end, and on a busy machine the Ctrl press is one of them.)
+    pressed = session.atspi(PRESS_EXIT)
+    check("pressed" in pressed.stdout, "a screen reader cannot press File > Exit:\n"
+          + pressed.stdout + pressed.stderr)
+    check(session.end() == 0, "the program did not end cleanly")
 
 
 if __name__ == "__main__":
