@@ -338,7 +338,7 @@ void LinuxProcessSource::dropKept(int &slot)
 void LinuxProcessSource::dropKept(KeptFiles &files)
 {
     dropKept(files.statm);
-    dropKept(files.directory);
+    dropKept(files.exe);
 }
 
 std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
@@ -346,19 +346,20 @@ std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
     if (!ensureRoot())
         return nullptr;
     PidPath path(pid, "/exe");
-    // The link is read in the process's kept directory where there is one.
+    // The link is read through the process's kept descriptor of it where there is one:
+    // an empty name reads the link the descriptor stands for, with no name to look up.
     KeptFiles *kept = keptFiles(pid);
     int at = m_rootFd;
     const char *name = path.path();
-    if (kept && kept->directory >= 0) {
-        at = kept->directory;
-        name = "exe";
+    if (kept && kept->exe >= 0) {
+        at = kept->exe;
+        name = "";
     }
     ssize_t length = ::readlinkat(at, name, m_link.data(), m_link.size());
     if (length < 0 && at != m_rootFd) {
-        // The process the directory was opened for may have ended, and the number be
+        // The process the link was opened for may have ended, and the number be
         // another's now: ask by the number.
-        dropKept(kept->directory);
+        dropKept(kept->exe);
         at = m_rootFd;
         name = path.path();
         length = ::readlinkat(at, name, m_link.data(), m_link.size());
@@ -373,11 +374,11 @@ std::unique_ptr<ProcessHandle> LinuxProcessSource::openProcess(ProcessId pid)
         length = ::readlinkat(at, name, longTarget.data(), longTarget.size());
         target = longTarget.data();
     }
-    if (length >= 0 && kept && kept->directory < 0) {
-        const PidPath directory(pid, "");
-        if (const int fd = ::openat(m_rootFd, directory.path(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (length >= 0 && kept && kept->exe < 0) {
+        // The link itself, not the file it names.
+        if (const int fd = ::openat(m_rootFd, path.path(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
             fd >= 0)
-            keep(kept->directory, fd);
+            keep(kept->exe, fd);
     }
     if (length >= 0) {
         const QByteArrayView link(target, length);

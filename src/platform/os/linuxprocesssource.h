@@ -19,11 +19,11 @@ namespace plenwick {
 // link (one readlinkat), and its working set reads statm once, whichever order the
 // handle's queries come in. Handles must not outlive the source that opened them.
 //
-// On the kernel's proc file system, each listed process's statm and, once its exe
-// link has been read, its directory are kept open from one scan to the next: the
-// working set is read again from the start of the open statm (one read instead of an
-// open, a read and a close) and the link is read relative to the open directory (one
-// name to look up instead of two). What is read is the process's state at that moment,
+// On the kernel's proc file system, each listed process's statm and, once it has been
+// read, its exe link are kept open from one scan to the next: the working set is read
+// again from the start of the open statm (one read instead of an open, a read and a
+// close) and the link is read through its open descriptor (no name to look up, where a
+// read by path looks up two). What is read is the process's state at that moment,
 // as by a fresh open. The descriptors belong to the process, not to its number: once
 // the process has ended they read nothing, and the number is opened anew for whichever
 // process holds it now. A process that leaves the listing has its descriptors closed;
@@ -50,8 +50,8 @@ private:
     std::optional<ByteCount> readWorkingSet(ProcessId pid);
     struct KeptFiles {
         ProcessId pid;
-        int statm = -1;     // -1 while none is open
-        int directory = -1; // opened as a path only
+        int statm = -1; // -1 while none is open
+        int exe = -1;   // the link itself, opened as a path only
     };
     // The descriptors kept for a listed process, or null when the process is not in
     // the last listing or nothing is kept.
