@@ -198,7 +198,7 @@ void PictureBox::updateChanged()
     update(region);
 }
 
-void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
+PixelWatcher *PictureBox::watcherFor(double left, double top, double right, double bottom)
 {
     // A hidden widget gets its resize event only when it is shown: a line drawn after
     // a resize belongs to the picture of the new size all the same.
@@ -206,20 +206,37 @@ void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
         fitImage();
     // A line that lies wholly where a repaint is due anyway (after an erase or a new
     // image) is not watched.
-    PixelWatcher *watcher = m_tileKeptIn.empty() || m_wholeRepaintDue ? nullptr : this;
-    if (watcher && (!m_changed.isEmpty() || !m_repaintDue.isEmpty())) {
-        // Ends are rounded to the nearest pixel, so the pixels of the part within the
-        // picture lie within these bounds (false for a coordinate that is not a number).
-        const double w = m_imageSize.width() / m_scale - 1, h = m_imageSize.height() / m_scale - 1;
-        const double left = std::max(std::min(x1, x2), 0.0), right = std::min(std::max(x1, x2), w);
-        const double top = std::max(std::min(y1, y2), 0.0), bottom = std::min(std::max(y1, y2), h);
-        const auto within = [&](const QRect &r) {
-            return left >= r.left() && right <= r.right() && top >= r.top() && bottom <= r.bottom();
-        };
-        if (within(m_changed) || within(m_repaintDue))
-            watcher = nullptr;
-    }
+    if (m_tileKeptIn.empty() || m_wholeRepaintDue)
+        return nullptr;
+    if (m_changed.isEmpty() && m_repaintDue.isEmpty())
+        return this;
+    // Ends are rounded to the nearest pixel, so the pixels of the part within the
+    // picture lie within these bounds (false for a coordinate that is not a number).
+    const double w = m_imageSize.width() / m_scale - 1, h = m_imageSize.height() / m_scale - 1;
+    left = std::max(left, 0.0);
+    right = std::min(right, w);
+    top = std::max(top, 0.0);
+    bottom = std::min(bottom, h);
+    const auto within = [&](const QRect &r) {
+        return left >= r.left() && right <= r.right() && top >= r.top() && bottom <= r.bottom();
+    };
+    return within(m_changed) || within(m_repaintDue) ? nullptr : this;
+}
+
+void PictureBox::line(double x1, double y1, double x2, double y2, VbColor color)
+{
+    PixelWatcher *watcher =
+        watcherFor(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
     m_inked |= rasterLine(m_image, m_scale, x1, y1, x2, y2, color, watcher);
+}
+
+void PictureBox::lineRun(double x1, double y1, double x2, double y2, int count, VbColor color)
+{
+    if (count <= 0)
+        return;
+    PixelWatcher *watcher = watcherFor(std::min(x1, x2), std::min(y1, y2),
+                                       std::max(x1, x2) + (count - 1), std::max(y1, y2));
+    m_inked |= rasterLineRun(m_image, m_scale, x1, y1, x2, y2, count, color, watcher);
 }
 
 void PictureBox::addLayer(const ControlLayer *layer, bool accessible)

@@ -43,6 +43,8 @@ public:
     void updateChanged();
     // A straight line from (x1, y1) to (x2, y2), both ends included.
     void line(double x1, double y1, double x2, double y2, VbColor color);
+    // `count` such lines side by side, each one pixel right of the one before.
+    void lineRun(double x1, double y1, double x2, double y2, int count, VbColor color);
 
     // Controls are painted in the order they were added, each layer above the last.
     // The elements of an `accessible` layer are told to assistive technology as the
@@ -74,6 +76,9 @@ protected:
 
 private:
     void fitImage();
+    // Who is told of pixel changes by lines within these bounds: nobody where a repaint
+    // is due anyway.
+    PixelWatcher *watcherFor(double left, double top, double right, double bottom);
     // Keeps the colours of a pixel's tile before its first change since the last
     // updateChanged, unless a repaint of it is due anyway.
     void beforeChange(int x, int y) override;

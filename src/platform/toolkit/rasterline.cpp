@@ -192,4 +192,83 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
     return px.changed();
 }
 
+QRect rasterLineRun(QImage &image, int scale, double x1, double y1, double x2, double y2, int count,
+                    VbColor color, PixelWatcher *watcher)
+{
+    if (count <= 0 || image.isNull() || scale < 1)
+        return {};
+    const int w = image.width() / scale;
+    const int h = image.height() / scale;
+    const double far = kReach + std::max(w, h);
+    const auto near = [far](double v) { return std::isfinite(v) && std::abs(v) <= far; };
+    if (!near(x1) || !near(y1) || !near(x2) || !near(y2) || x1 != std::floor(x1) ||
+        x2 != std::floor(x2)) {
+        // Ends that round differently once moved, or that need cutting: one by one.
+        QRect changed;
+        for (int k = 0; k < count; ++k)
+            changed |= rasterLine(image, scale, x1 + k, y1, x2 + k, y2, color, watcher);
+        return changed;
+    }
+    // Bresenham's walk from the first copy's ends, as rasterLine takes it: the pixels
+    // one line puts on a row are side by side, so the copies make one span per row.
+    int x = static_cast<int>(x1), y = static_cast<int>(std::lround(y1));
+    const int xEnd = static_cast<int>(x2), yEnd = static_cast<int>(std::lround(y2));
+    const int dx = std::abs(xEnd - x), sx = x < xEnd ? 1 : -1;
+    const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
+    int err = dx + dy;
+    uchar *const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const std::uint32_t argb = argbOf(color);
+    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
+    int rowFrom = x, rowTo = x;
+    const auto fillRow = [&](int row) {
+        if (row < 0 || row >= h)
+            return;
+        const int from = std::max(rowFrom, 0);
+        const auto to = static_cast<int>(std::min<qint64>(qint64(rowTo) + count - 1, w - 1));
+        auto *line = reinterpret_cast<std::uint32_t *>(bits + qsizetype(row) * scale * stride);
+        int firstChanged = -1, lastChanged = -1;
+        for (int column = from; column <= to; ++column) {
+            // A logical pixel's block is always written whole: its first device pixel
+            // tells its colour.
+            std::uint32_t *block = line + qsizetype(column) * scale;
+            if (*block == argb)
+                continue;
+            if (watcher)
+                watcher->beforeChange(column, row);
+            if (firstChanged < 0)
+                firstChanged = column;
+            lastChanged = column;
+            for (int sub = 0; sub < scale; ++sub)
+                std::fill_n(block + sub * stride / 4, scale, argb);
+        }
+        if (firstChanged < 0)
+            return;
+        left = std::min(left, firstChanged);
+        right = std::max(right, lastChanged);
+        top = std::min(top, row);
+        bottom = std::max(bottom, row);
+    };
+    for (;;) {
+        if (x == xEnd && y == yEnd)
+            break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            fillRow(y);
+            y += sy;
+            rowFrom = rowTo = x;
+        } else {
+            rowFrom = std::min(rowFrom, x);
+            rowTo = std::max(rowTo, x);
+        }
+    }
+    fillRow(y);
+    return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 } // namespace plenwick

@@ -28,4 +28,11 @@ protected:
 QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
                  VbColor color, PixelWatcher *watcher = nullptr);
 
+// Draws `count` copies of a line side by side, the first where given and each next one
+// pixel further right: the pixels rasterLine would draw for them one by one, and the
+// bounds of those that changed. With whole-number x ends, each copy covers the first's
+// pixels moved right, so that each row of the line is filled as one span.
+QRect rasterLineRun(QImage &image, int scale, double x1, double y1, double x2, double y2, int count,
+                    VbColor color, PixelWatcher *watcher = nullptr);
+
 } // namespace plenwick
