@@ -134,16 +134,27 @@ void ChartPlotter::plotSlice(const Slice &slice, ByteCount total)
     const std::int64_t first = clampColumn(std::floor(left), pictureWidth);
     const std::int64_t last = clampColumn(std::floor(right), pictureWidth);
     const double firstExact = std::floor(left), lastExact = std::floor(right);
-    for (std::int64_t x = first; x <= last; ++x) {
+    const auto endColumn = [&](std::int64_t x) {
         const auto fx = static_cast<double>(x);
-        if (fx == firstExact || fx == lastExact) {
-            m_picture.line(fx, bar.bottom, fx, bar.top, kBlack);
-            m_picture.line(fx, bar.top, fx + 33, bar.top - 25, kBlack);
-        } else {
-            m_picture.line(fx, bar.bottom - 2, fx, bar.top, m_sliceColor);
-            m_picture.line(fx + 2, bar.top - 2, fx + 33, bar.top - 25, m_sliceShade);
-        }
+        m_picture.line(fx, bar.bottom, fx, bar.top, kBlack);
+        m_picture.line(fx, bar.top, fx + 33, bar.top - 25, kBlack);
+    };
+    std::int64_t from = first, to = last;
+    if (first <= last && static_cast<double>(first) == firstExact)
+        endColumn(from++);
+    const bool lastIsEnd = from <= to && static_cast<double>(to) == lastExact;
+    if (lastIsEnd)
+        --to;
+    // The columns between draw nothing over each other but their own colours (the front
+    // lies below the top face), so each face is drawn for all of them at once.
+    if (from <= to) {
+        const auto fx = static_cast<double>(from);
+        const auto count = static_cast<int>(to - from + 1);
+        m_picture.lineRun(fx, bar.bottom - 2, fx, bar.top, count, m_sliceColor);
+        m_picture.lineRun(fx + 2, bar.top - 2, fx + 33, bar.top - 25, count, m_sliceShade);
     }
+    if (lastIsEnd)
+        endColumn(last);
 
     // The leader rises from the middle of the slice.
     const float midF = std::floor((left + right) / 2.0f);

@@ -1,5 +1,6 @@
 #include "chart/chartcontrols.h"
 #include "chart/chartplotter.h"
+#include "chart/slicecolors.h"
 #include "platform/toolkit/picturebox.h"
 #include "platform/toolkit/rasterline.h"
 
@@ -118,6 +119,45 @@ private slots:
         QCOMPARE(rig.controls.progLabel.count() + rig.controls.progLeader1.count() +
                      rig.controls.progLeader2.count(),
                  2 * 3); // one slice and the template of each
+    }
+
+    // A slice is its columns drawn one by one, first to last: black at both ends, its
+    // colour and shade between, then its leader's start. Slices here end on, between
+    // and beyond columns, run out of the picture on either side, or have no size.
+    void slicesAreTheirColumnsDrawn()
+    {
+        Rig rig(1000, 300); // 880 MiB on the 880 pixels from x 20
+        QImage expected(1000, 300, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        const double bottom = 270, top = 204, back = 179;
+        const auto column = [](double x) { return std::clamp(std::floor(x), -64.0, 1064.0); };
+        int n = 0;
+        for (const auto &[start, size] : {std::pair{0.0, 20.5},
+                                          {20.5, 0.25},
+                                          {30.25, 100.0},
+                                          {-50.0, 40.0},
+                                          {900.0, 200.0},
+                                          {-200.0, 100.0},
+                                          {300.0, -20.0},
+                                          {400.0, 1.0}}) {
+            rig.plotter.PlotProg(
+                {u"p"_s, u"/"_s, 1, ByteCount(start * MiB), ByteCount(size * MiB), false},
+                880 * MiB);
+            const SliceColors colors = sliceColorsFor(++n);
+            const double left = 20 + start, right = left + size;
+            for (double x = column(left); x <= column(right); ++x) {
+                if (x == std::floor(left) || x == std::floor(right)) {
+                    rasterLine(expected, 1, x, bottom, x, top, kBlack);
+                    rasterLine(expected, 1, x, top, x + 33, top - 25, kBlack);
+                } else {
+                    rasterLine(expected, 1, x, bottom - 2, x, top, colors.color);
+                    rasterLine(expected, 1, x + 2, top - 2, x + 33, top - 25, colors.shade);
+                }
+            }
+            const double mid = std::floor((left + right) / 2) + 16;
+            rasterLine(expected, 1, mid, top - 12, mid, back, colors.color);
+        }
+        QCOMPARE(rig.picture.drawing(), expected);
     }
 
     // The scale's ticks are every tick drawn, short every 4 Mb and long on the labelled
