@@ -90,6 +90,38 @@ struct Pixels {
     }
 };
 
+// Bresenham's walk from one pixel to another, both included: each step moves to the
+// next pixel of the line, in x, in y or in both.
+struct Walk {
+    int x, y;
+    const int xEnd, yEnd;
+    const int dx, sx, dy, sy;
+    int err;
+
+    Walk(int x0, int y0, int x1, int y1)
+        : x(x0), y(y0), xEnd(x1), yEnd(y1), dx(std::abs(x1 - x0)), sx(x0 < x1 ? 1 : -1),
+          dy(-std::abs(y1 - y0)), sy(y0 < y1 ? 1 : -1), err(dx + dy)
+    {}
+    bool atEnd() const { return x == xEnd && y == yEnd; }
+    struct Moved {
+        bool x, y;
+    };
+    Moved step()
+    {
+        const int e2 = 2 * err;
+        const Moved moved{e2 >= dy, e2 <= dx};
+        if (moved.x) {
+            err += dy;
+            x += sx;
+        }
+        if (moved.y) {
+            err += dx;
+            y += sy;
+        }
+        return moved;
+    }
+};
+
 } // namespace
 
 QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, double y2,
@@ -106,8 +138,8 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
         if (!clipToBox(x1, y1, x2, y2, -kReach, w + kReach, h + kReach))
             return {};
     }
-    int x = static_cast<int>(std::lround(x1));
-    int y = static_cast<int>(std::lround(y1));
+    const int x = static_cast<int>(std::lround(x1));
+    const int y = static_cast<int>(std::lround(y1));
     const int xEnd = static_cast<int>(std::lround(x2));
     const int yEnd = static_cast<int>(std::lround(y2));
     const std::uint32_t argb = argbOf(color);
@@ -137,57 +169,38 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
                                 : QRect(x, firstChanged, 1, lastChanged - firstChanged + 1);
     }
 
-    const int dx = std::abs(xEnd - x), sx = x < xEnd ? 1 : -1;
-    const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
-    int err = dx + dy;
+    Walk walk(x, y, xEnd, yEnd);
     if (x >= 0 && x < w && y >= 0 && y < h && xEnd >= 0 && xEnd < w && yEnd >= 0 && yEnd < h) {
         // Wholly inside (the bar's diagonals): no pixel needs its own bounds check, and
         // as x and y only ever move one way, the first and last pixels that changed
         // span all that did.
-        const qsizetype stepX = qsizetype(sx) * scale * 4;
-        const qsizetype stepY = qsizetype(sy) * scale * px.stride;
+        const qsizetype stepX = qsizetype(walk.sx) * scale * 4;
+        const qsizetype stepY = qsizetype(walk.sy) * scale * px.stride;
         uchar *block = px.bits + qsizetype(y) * scale * px.stride + qsizetype(x) * scale * 4;
         QPoint first(-1, -1), last;
         for (;;) {
             if (*reinterpret_cast<const std::uint32_t *>(block) != argb) {
                 if (watcher)
-                    watcher->beforeChange(x, y);
+                    watcher->beforeChange(walk.x, walk.y);
                 if (first.x() < 0)
-                    first = QPoint(x, y);
-                last = QPoint(x, y);
+                    first = QPoint(walk.x, walk.y);
+                last = QPoint(walk.x, walk.y);
                 for (int row = 0; row < scale; ++row)
                     std::fill_n(reinterpret_cast<std::uint32_t *>(block + row * px.stride), scale,
                                 argb);
             }
-            if (x == xEnd && y == yEnd)
+            if (walk.atEnd())
                 break;
-            const int e2 = 2 * err;
-            if (e2 >= dy) {
-                err += dy;
-                x += sx;
-                block += stepX;
-            }
-            if (e2 <= dx) {
-                err += dx;
-                y += sy;
-                block += stepY;
-            }
+            const Walk::Moved moved = walk.step();
+            block += (moved.x ? stepX : 0) + (moved.y ? stepY : 0);
         }
         return first.x() < 0 ? QRect() : QRect(first, last).normalized();
     }
     for (;;) {
-        px.plot(x, y, argb);
-        if (x == xEnd && y == yEnd)
+        px.plot(walk.x, walk.y, argb);
+        if (walk.atEnd())
             break;
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
+        walk.step();
     }
     return px.changed();
 }
@@ -211,16 +224,13 @@ QRect rasterLineRun(QImage &image, int scale, double x1, double y1, double x2, d
     }
     // Bresenham's walk from the first copy's ends, as rasterLine takes it: the pixels
     // one line puts on a row are side by side, so the copies make one span per row.
-    int x = static_cast<int>(x1), y = static_cast<int>(std::lround(y1));
-    const int xEnd = static_cast<int>(x2), yEnd = static_cast<int>(std::lround(y2));
-    const int dx = std::abs(xEnd - x), sx = x < xEnd ? 1 : -1;
-    const int dy = -std::abs(yEnd - y), sy = y < yEnd ? 1 : -1;
-    int err = dx + dy;
+    Walk walk(static_cast<int>(x1), static_cast<int>(std::lround(y1)), static_cast<int>(x2),
+              static_cast<int>(std::lround(y2)));
     uchar *const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     const std::uint32_t argb = argbOf(color);
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
-    int rowFrom = x, rowTo = x;
+    int rowFrom = walk.x, rowTo = walk.x;
     const auto fillRow = [&](int row) {
         if (row < 0 || row >= h)
             return;
@@ -249,25 +259,17 @@ QRect rasterLineRun(QImage &image, int scale, double x1, double y1, double x2, d
         top = std::min(top, row);
         bottom = std::max(bottom, row);
     };
-    for (;;) {
-        if (x == xEnd && y == yEnd)
-            break;
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            fillRow(y);
-            y += sy;
-            rowFrom = rowTo = x;
+    while (!walk.atEnd()) {
+        const int row = walk.y;
+        if (walk.step().y) {
+            fillRow(row);
+            rowFrom = rowTo = walk.x;
         } else {
-            rowFrom = std::min(rowFrom, x);
-            rowTo = std::max(rowTo, x);
+            rowFrom = std::min(rowFrom, walk.x);
+            rowTo = std::max(rowTo, walk.x);
         }
     }
-    fillRow(y);
+    fillRow(walk.y);
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
