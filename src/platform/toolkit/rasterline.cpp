@@ -49,6 +49,15 @@ bool clipToBox(double &x1, double &y1, double &x2, double &y2, double lo, double
     return true;
 }
 
+// Gives a logical pixel's block of scale x scale device pixels, from its top left one,
+// a colour. Blocks are always written whole, so a block's first device pixel tells its
+// colour.
+inline void fillBlock(uchar *block, qsizetype stride, int scale, std::uint32_t argb)
+{
+    for (int row = 0; row < scale; ++row)
+        std::fill_n(reinterpret_cast<std::uint32_t *>(block + row * stride), scale, argb);
+}
+
 // The image's pixels, taken once per line: asking the image for a row detaches it.
 // Keeps the extent of the pixels that took a new colour.
 struct Pixels {
@@ -62,10 +71,8 @@ struct Pixels {
     {
         if (x < 0 || y < 0 || x >= w || y >= h)
             return;
-        // A logical pixel's block is always written whole, so its first device pixel
-        // tells its colour.
-        auto *first = reinterpret_cast<std::uint32_t *>(bits + y * scale * stride) + x * scale;
-        if (*first == argb)
+        uchar *block = bits + qsizetype(y) * scale * stride + qsizetype(x) * scale * 4;
+        if (*reinterpret_cast<const std::uint32_t *>(block) == argb)
             return;
         if (watcher)
             watcher->beforeChange(x, y);
@@ -73,15 +80,7 @@ struct Pixels {
         right = std::max(right, x);
         top = std::min(top, y);
         bottom = std::max(bottom, y);
-        if (scale == 1) {
-            *first = argb;
-            return;
-        }
-        for (int dy = 0; dy < scale; ++dy) {
-            auto *row = reinterpret_cast<std::uint32_t *>(bits + (y * scale + dy) * stride);
-            for (int dx = 0; dx < scale; ++dx)
-                row[x * scale + dx] = argb;
-        }
+        fillBlock(block, stride, scale, argb);
     }
 
     QRect changed() const
@@ -162,8 +161,7 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
             if (firstChanged < 0)
                 firstChanged = yy;
             lastChanged = yy;
-            for (int dy = 0; dy < scale; ++dy)
-                std::fill_n(reinterpret_cast<std::uint32_t *>(block + dy * px.stride), scale, argb);
+            fillBlock(block, px.stride, scale, argb);
         }
         return firstChanged < 0 ? QRect()
                                 : QRect(x, firstChanged, 1, lastChanged - firstChanged + 1);
@@ -185,9 +183,7 @@ QRect rasterLine(QImage &image, int scale, double x1, double y1, double x2, doub
                 if (first.x() < 0)
                     first = QPoint(walk.x, walk.y);
                 last = QPoint(walk.x, walk.y);
-                for (int row = 0; row < scale; ++row)
-                    std::fill_n(reinterpret_cast<std::uint32_t *>(block + row * px.stride), scale,
-                                argb);
+                fillBlock(block, px.stride, scale, argb);
             }
             if (walk.atEnd())
                 break;
@@ -236,21 +232,18 @@ QRect rasterLineRun(QImage &image, int scale, double x1, double y1, double x2, d
             return;
         const int from = std::max(rowFrom, 0);
         const auto to = static_cast<int>(std::min<qint64>(qint64(rowTo) + count - 1, w - 1));
-        auto *line = reinterpret_cast<std::uint32_t *>(bits + qsizetype(row) * scale * stride);
+        uchar *line = bits + qsizetype(row) * scale * stride;
         int firstChanged = -1, lastChanged = -1;
         for (int column = from; column <= to; ++column) {
-            // A logical pixel's block is always written whole: its first device pixel
-            // tells its colour.
-            std::uint32_t *block = line + qsizetype(column) * scale;
-            if (*block == argb)
+            uchar *block = line + qsizetype(column) * scale * 4;
+            if (*reinterpret_cast<const std::uint32_t *>(block) == argb)
                 continue;
             if (watcher)
                 watcher->beforeChange(column, row);
             if (firstChanged < 0)
                 firstChanged = column;
             lastChanged = column;
-            for (int sub = 0; sub < scale; ++sub)
-                std::fill_n(block + sub * stride / 4, scale, argb);
+            fillBlock(block, stride, scale, argb);
         }
         if (firstChanged < 0)
             return;
